@@ -1,0 +1,42 @@
+#include "kestlib/framework/WinApp.h"
+
+namespace kestlib {
+namespace {
+CWinApp* g_app = nullptr;
+}
+
+CWinApp::CWinApp(const wchar_t* appName) : m_appName(appName) { g_app = this; }
+
+CWinApp::~CWinApp() {
+  if (g_app == this) g_app = nullptr;
+}
+
+BOOL CWinApp::InitInstance() { return TRUE; }
+
+int CWinApp::ExitInstance() { return 0; }
+
+int CWinApp::DoMessageBox(const wchar_t* prompt, UINT type, UINT /*helpId*/) {
+  HWND owner = m_mainWindow ? m_mainWindow : GetActiveWindow();
+  return MessageBoxW(owner, prompt, m_appName.c_str(), type);
+}
+
+int CWinApp::Run(HINSTANCE instance) {
+  m_instance = instance;
+  InitInstance();
+  return ExitInstance();
+}
+
+CWinApp* AfxGetApp() { return g_app; }
+
+int AfxMessageBox(const std::wstring& text, UINT type, UINT helpId) {
+  CWinApp* app = AfxGetApp();
+  return app ? app->DoMessageBox(text.c_str(), type, helpId) : MessageBoxW(nullptr, text.c_str(), L"", type);
+}
+
+}  // namespace kestlib
+
+// The program's entry point: the one application object does everything.
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+  kestlib::CWinApp* app = kestlib::AfxGetApp();
+  return app ? app->Run(instance) : -1;
+}

@@ -1,0 +1,4 @@
+#include "App.h"
+
+// The one application object; the framework's entry point runs it.
+CApp theApp;
