@@ -1,0 +1,91 @@
+// Reader of 32-bit PE images held as bytes: headers, sections, data
+// directories and the resource tree. Every offset, count and size comes
+// from a possibly hostile file and is checked against the byte range before
+// use. No Windows header, so it builds and tests on any machine; it works
+// on a read-only file mapping as well as on file bytes in memory.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kestlib {
+
+inline constexpr std::uint16_t kPe32Magic = 0x10B;
+inline constexpr std::uint16_t kMachineI386 = 0x14C;
+inline constexpr unsigned kDirectoryResource = 2;
+inline constexpr unsigned kDirectorySecurity = 4;
+inline constexpr std::uint16_t kResourceTypeRcdata = 10;
+
+enum class PeError {
+  None,
+  NoDosHeader,         // shorter than the 64-byte DOS header, or no "MZ"
+  PeHeaderOutOfRange,  // the offset at 60 points outside the bytes
+  NoPeSignature,       // no "PE\0\0" at that offset
+  NotPe32,             // optional header too short or not the PE32 kind
+  SectionTableOutOfRange,
+};
+
+// A short English description, for messages.
+const char* DescribePeError(PeError error);
+
+struct PeSection {
+  std::string name;  // up to 8 characters, without the zero padding
+  std::uint32_t virtualAddress = 0;
+  std::uint32_t virtualSize = 0;
+  std::uint32_t rawOffset = 0;  // PointerToRawData
+  std::uint32_t rawSize = 0;    // SizeOfRawData
+};
+
+struct DataDirectory {
+  std::uint32_t address = 0;  // an RVA, except for the security entry: a file offset
+  std::uint32_t size = 0;
+};
+
+struct PeImage {
+  std::uint32_t peOffset = 0;  // of the "PE\0\0" signature
+  std::uint16_t machine = 0;
+  std::uint32_t sizeOfHeaders = 0;
+  std::vector<PeSection> sections;
+  std::vector<DataDirectory> directories;  // at most 16
+};
+
+// Parses the DOS header, the PE header, the optional header of a PE32 image
+// and the section table; all of them must lie inside the bytes. Section
+// raw data may lie beyond them (the caller may hold only a prefix of the
+// file): compare ImageEnd with the size where that matters.
+PeError ParsePeImage(const std::uint8_t* data, std::size_t size, PeImage& image);
+
+// The end of the raw data of the last section (at least the end of the
+// headers): where anything appended to the image begins. 64-bit, since the
+// sums of hostile 32-bit fields may exceed 32 bits.
+std::uint64_t ImageEnd(const PeImage& image);
+
+// The data directory at index, or an empty one when the image has fewer.
+DataDirectory GetDirectory(const PeImage& image, unsigned index);
+
+// The certificate table (file offset and size), when the image is signed.
+std::optional<DataDirectory> CertificateTable(const PeImage& image);
+
+// File offset of the length bytes at rva, when all of them lie in the file
+// data of one section.
+std::optional<std::uint32_t> RvaToOffset(const PeImage& image, std::uint32_t rva,
+                                         std::uint32_t length);
+
+struct ResourceLocation {
+  std::uint32_t offset = 0;  // in the file
+  std::uint32_t size = 0;
+};
+
+// Finds the resource of the type id whose string name equals name, ASCII
+// letters compared without case as Windows does, and returns its first
+// language's data. The data lies inside the bytes when a location is
+// returned; a missing or malformed resource gives nothing.
+std::optional<ResourceLocation> LocateResource(const std::uint8_t* data, std::size_t size,
+                                               const PeImage& image, std::uint16_t typeId,
+                                               std::u16string_view name);
+
+}  // namespace kestlib

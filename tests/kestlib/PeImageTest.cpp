@@ -1,0 +1,194 @@
+#include "kestlib/resources/PeImage.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+
+#include "SyntheticPe.h"
+
+using namespace kestlib;
+using namespace testsupport;
+
+namespace {
+
+constexpr std::size_t kOptionalHeader = 0x80 + 24;
+const std::vector<std::uint8_t> kVerifyData = {1, 2, 3, 4, 5, 6, 7, 8};
+
+SyntheticPe Image() {
+  PeContents contents;
+  contents.resources = {{u"HLVID", std::vector<std::uint8_t>(256, 'x')},
+                        {u"_HLV_VERIFY", kVerifyData}};
+  return BuildPe(contents);
+}
+
+PeError Parse(const std::vector<std::uint8_t>& bytes, std::size_t size = SIZE_MAX) {
+  PeImage image;
+  return ParsePeImage(bytes.data(), std::min(size, bytes.size()), image);
+}
+
+PeImage Parsed(const std::vector<std::uint8_t>& bytes) {
+  PeImage image;
+  EXPECT_EQ(ParsePeImage(bytes.data(), bytes.size(), image), PeError::None);
+  return image;
+}
+
+std::optional<ResourceLocation> Locate(const std::vector<std::uint8_t>& bytes,
+                                       std::u16string_view name, std::uint16_t type = 10) {
+  return LocateResource(bytes.data(), bytes.size(), Parsed(bytes), type, name);
+}
+
+// File offset of the index-th entry of the type's name directory.
+std::size_t NameEntry(const SyntheticPe& pe, unsigned index) {
+  return pe.resourceRoot + (ReadLe32(pe.bytes, pe.resourceRoot + 20) & 0x7FFFFFFF) + 16 + 8 * index;
+}
+
+TEST(ParsePeImage, ReadsHeadersSectionsAndDirectories) {
+  const PeImage image = Parsed(Image().bytes);
+  EXPECT_EQ(image.machine, kMachineI386);
+  ASSERT_EQ(image.sections.size(), 2u);
+  EXPECT_EQ(image.sections[1].name, ".rsrc");
+  EXPECT_EQ(image.directories.size(), 16u);
+}
+
+TEST(ParsePeImage, RefusesTruncatedOrForeignHeaders) {
+  auto bytes = Image().bytes;
+  EXPECT_EQ(Parse(bytes, 63), PeError::NoDosHeader);
+  EXPECT_EQ(Parse(bytes, 0x80 + 10), PeError::PeHeaderOutOfRange);
+  EXPECT_EQ(Parse(bytes, kOptionalHeader + 100), PeError::NotPe32);
+  WriteLe32(bytes, 60, 0xFFFFFFFEu);  // would wrap a 32-bit sum
+  EXPECT_EQ(Parse(bytes), PeError::PeHeaderOutOfRange);
+  WriteLe32(bytes, 60, 0x84);
+  EXPECT_EQ(Parse(bytes), PeError::NoPeSignature);
+}
+
+TEST(ParsePeImage, RefusesPe32PlusAndHugeSectionCount) {
+  auto plus = Image().bytes;
+  WriteLe16(plus, kOptionalHeader, 0x20B);
+  EXPECT_EQ(Parse(plus), PeError::NotPe32);
+  auto sections = Image().bytes;
+  WriteLe16(sections, 0x80 + 6, 0xFFFF);
+  EXPECT_EQ(Parse(sections), PeError::SectionTableOutOfRange);
+}
+
+TEST(ParsePeImage, TakesNoMoreDirectoriesThanTheHeaderHolds) {
+  auto bytes = Image().bytes;
+  WriteLe32(bytes, kOptionalHeader + 92, 0xFFFFFFFFu);
+  EXPECT_EQ(Parsed(bytes).directories.size(), 16u);
+  WriteLe16(bytes, 0x80 + 20, 96 + 3 * 8);
+  EXPECT_EQ(Parsed(bytes).directories.size(), 3u);
+}
+
+TEST(ImageEnd, IsEndOfLastSectionRawDataEvenBeyondAPrefix) {
+  const SyntheticPe pe = Image();
+  PeImage headersOnly;
+  ASSERT_EQ(ParsePeImage(pe.bytes.data(), 0x200, headersOnly), PeError::None);
+  EXPECT_EQ(ImageEnd(headersOnly), pe.bytes.size());
+}
+
+TEST(ImageEnd, SkipsSectionsWithoutRawDataAndNeverWraps) {
+  SyntheticPe pe = Image();
+  WriteLe32(pe.bytes, pe.sectionTable + 40 + 16, 0);  // .rsrc without raw data
+  WriteLe32(pe.bytes, pe.sectionTable + 40 + 20, 0x7FFF0000);
+  EXPECT_EQ(ImageEnd(Parsed(pe.bytes)), 0x400u);
+  WriteLe32(pe.bytes, pe.sectionTable + 16, 0xFFFFFFFFu);
+  WriteLe32(pe.bytes, pe.sectionTable + 20, 0xFFFFFFFFu);
+  EXPECT_EQ(ImageEnd(Parsed(pe.bytes)), 0x1FFFFFFFEull);
+}
+
+TEST(CertificateTable, ReportsFileOffsetAndSizeOfSignedImage) {
+  EXPECT_FALSE(CertificateTable(Parsed(Image().bytes)));
+  PeContents contents;
+  contents.certificateOffset = 0x123458;
+  contents.certificateSize = 0x1A00;
+  const auto table = CertificateTable(Parsed(BuildPe(contents).bytes));
+  ASSERT_TRUE(table);
+  EXPECT_EQ(table->address, 0x123458u);
+  EXPECT_EQ(table->size, 0x1A00u);
+}
+
+TEST(RvaToOffset, MapsOnlyRangesInsideOneSectionsFileData) {
+  const SyntheticPe pe = Image();
+  const PeImage image = Parsed(pe.bytes);
+  EXPECT_EQ(RvaToOffset(image, pe.resourceRva + 4, 4), pe.resourceRoot + 4);
+  EXPECT_FALSE(RvaToOffset(image, 0x500, 4));           // in no section
+  EXPECT_FALSE(RvaToOffset(image, 0x1000 + 0xE, 4));    // crosses the end of .text's 16 bytes
+  EXPECT_FALSE(RvaToOffset(image, 0xFFFFFFF0u, 0x20));  // wraps
+}
+
+TEST(LocateResource, FindsNamedRcdata) {
+  const auto bytes = Image().bytes;
+  const auto found = Locate(bytes, u"_HLV_VERIFY");
+  ASSERT_TRUE(found);
+  ASSERT_EQ(found->size, 8u);
+  EXPECT_TRUE(std::equal(kVerifyData.begin(), kVerifyData.end(), bytes.begin() + found->offset));
+}
+
+TEST(LocateResource, MatchesWholeNameIgnoringAsciiCase) {
+  const auto bytes = Image().bytes;
+  EXPECT_EQ(Locate(bytes, u"_hlv_Verify")->size, 8u);
+  EXPECT_EQ(Locate(bytes, u"hlvid")->size, 256u);
+  EXPECT_FALSE(Locate(bytes, u"_HLV_VERIF"));
+  EXPECT_FALSE(Locate(bytes, u"_HLV_VERIFYX"));
+}
+
+TEST(LocateResource, LooksOnlyInTheGivenTypeOfAResourceDirectory) {
+  auto bytes = Image().bytes;
+  EXPECT_FALSE(Locate(bytes, u"_HLV_VERIFY", 16));
+  WriteLe32(bytes, kOptionalHeader + 96 + 16, 0x9000);  // resource directory in no section
+  EXPECT_FALSE(Locate(bytes, u"_HLV_VERIFY"));
+}
+
+TEST(LocateResource, EndsOnDirectoryLoops) {
+  SyntheticPe typeLoop = Image();
+  WriteLe32(typeLoop.bytes, typeLoop.resourceRoot + 20, 0x80000000u);  // type -> root
+  EXPECT_FALSE(Locate(typeLoop.bytes, u"_HLV_VERIFY"));
+  SyntheticPe languageLoop = Image();
+  WriteLe32(languageLoop.bytes, NameEntry(languageLoop, 1) + 4, 0x80000000u);  // name -> root
+  EXPECT_FALSE(Locate(languageLoop.bytes, u"_HLV_VERIFY"));
+}
+
+TEST(LocateResource, RefusesTreeOffsetsOutOfRange) {
+  for (std::uint32_t field : {0u, 4u}) {  // the name's offset, the subdirectory's
+    SyntheticPe pe = Image();
+    WriteLe32(pe.bytes, NameEntry(pe, 1) + field, 0xFFFFFFF0u);
+    EXPECT_FALSE(Locate(pe.bytes, u"_HLV_VERIFY")) << field;
+  }
+  SyntheticPe longName = Image();
+  const std::uint32_t name = ReadLe32(longName.bytes, NameEntry(longName, 1)) & 0x7FFFFFFF;
+  WriteLe16(longName.bytes, longName.resourceRoot + name, 0xFFFF);
+  EXPECT_FALSE(Locate(longName.bytes, u"_HLV_VERIFY"));
+}
+
+TEST(LocateResource, RefusesDirectoryRunningPastTheSection) {
+  // Bytes behind the image, as in an installer, must not count as entries.
+  SyntheticPe pe = Image();
+  pe.bytes.resize(pe.bytes.size() + 0x100000);
+  ASSERT_TRUE(Locate(pe.bytes, u"_HLV_VERIFY"));
+  WriteLe16(pe.bytes, pe.resourceRoot + 14, 0xFFFF);
+  EXPECT_FALSE(Locate(pe.bytes, u"_HLV_VERIFY"));
+}
+
+TEST(LocateResource, RefusesDataOutsideTheFile) {
+  for (std::uint32_t field : {0u, 4u}) {  // the data's RVA, its size
+    SyntheticPe pe = Image();
+    const std::size_t language =
+        pe.resourceRoot + (ReadLe32(pe.bytes, NameEntry(pe, 1) + 4) & 0x7FFFFFFF);
+    WriteLe32(pe.bytes, pe.resourceRoot + ReadLe32(pe.bytes, language + 20) + field, 0xFFFFFFF0u);
+    EXPECT_FALSE(Locate(pe.bytes, u"_HLV_VERIFY")) << field;
+  }
+}
+
+TEST(LocateResource, StaysInsideATruncatedFile) {
+  const SyntheticPe pe = Image();
+  for (std::size_t cut = pe.resourceRoot; cut < pe.bytes.size(); cut += 8) {
+    PeImage image;
+    ASSERT_EQ(ParsePeImage(pe.bytes.data(), cut, image), PeError::None);
+    const auto found = LocateResource(pe.bytes.data(), cut, image, 10, u"_HLV_VERIFY");
+    if (found) {
+      EXPECT_LE(std::size_t{found->offset} + found->size, cut);
+    }
+  }
+}
+
+}  // namespace

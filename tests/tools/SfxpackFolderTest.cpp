@@ -1,0 +1,85 @@
+// build --folder: the archive comes from 7-Zip and is gone afterwards.
+#include <gtest/gtest.h>
+
+#include <boost/process/io.hpp>
+#include <boost/process/search_path.hpp>
+#include <boost/process/system.hpp>
+
+#include "Inspect.h"
+#include "SfxpackFixture.h"
+
+namespace bp = boost::process;
+
+namespace sfxtest {
+namespace {
+
+#ifdef _WIN32
+constexpr const char* kTempVariable = "TMP";
+#else
+constexpr const char* kTempVariable = "TMPDIR";
+#endif
+
+class SfxpackFolderTest : public SfxpackTest {
+ protected:
+  void SetUp() override {
+    SfxpackTest::SetUp();
+    fs::create_directories(files_ = Path("files") / "sub");
+    files_ = files_.parent_path();
+    WriteText(files_ / "setup.exe", "program");
+    WriteText(files_ / "sub" / "data.bin", "data");
+    fs::create_directory(temp_ = Path("tëmp ωδε"));  // reaches 7-Zip intact
+    inputs_ = FolderContents();
+  }
+
+  int BuildFromFolder() {
+    ScopedEnv temp(kTempVariable, Arg(temp_));
+    return Build({"--folder", Arg(files_)});
+  }
+
+  fs::path files_, temp_;
+};
+
+TEST_F(SfxpackFolderTest, Build_PacksFolderContentsWith7zz) {
+  const boost::filesystem::path sevenZip = bp::search_path("7zz");
+  if (sevenZip.empty()) GTEST_SKIP() << "7zz is not on the PATH";
+  ASSERT_EQ(BuildFromFolder(), 0) << err_.str();
+  EXPECT_TRUE(fs::is_empty(temp_));
+
+  const auto bytes = ReadBytes(output_);
+  const auto archiveOffset = sfxpack::ReadInstaller(output_).archiveOffset;
+  WriteBytes(Path("cut.7z"), std::vector<std::uint8_t>(bytes.begin() + archiveOffset, bytes.end()));
+  ASSERT_EQ(bp::system(sevenZip, "x", "-bso0", "-o" + Arg(Path("out")), Arg(Path("cut.7z")),
+                       bp::std_in < bp::null),
+            0);
+  EXPECT_EQ(ReadBytes(Path("out") / "sub" / "data.bin"), ReadBytes(files_ / "sub" / "data.bin"));
+}
+
+TEST_F(SfxpackFolderTest, Build_RunsConfigured7zInsideTheFolder) {
+  ScopedEnv program("SFXPACK_7Z", FAKE7Z_PATH);
+  ASSERT_EQ(BuildFromFolder(), 0) << err_.str();
+  EXPECT_TRUE(fs::is_empty(temp_));
+  const auto bytes = ReadBytes(output_);
+  const std::string listing = "setup.exe\nsub\n";
+  EXPECT_EQ(std::string(bytes.end() - listing.size(), bytes.end()), listing);
+}
+
+TEST_F(SfxpackFolderTest, Build_ReportsFailing7zAndRemovesItsArchive) {
+  ScopedEnv program("SFXPACK_7Z", FAKE7Z_PATH);
+  ScopedEnv fails("FAKE7Z_EXIT", "3");  // after writing part of an archive
+  ExpectRefused(BuildFromFolder(), "failed with exit code 3");
+  EXPECT_TRUE(fs::is_empty(temp_));
+}
+
+TEST_F(SfxpackFolderTest, Build_RefusesMissing7zOrFolder) {
+  {
+    ScopedEnv program("SFXPACK_7Z", Arg(Path("no-such-dir") / "7zz"));
+    ExpectRefused(BuildFromFolder(), "which does not exist");
+  }
+  files_ = Path("missing");
+  ExpectRefused(BuildFromFolder(), "does not exist");
+  files_ = temp_;
+  ExpectRefused(BuildFromFolder(), "is empty");
+}
+
+}  // namespace
+}  // namespace sfxtest

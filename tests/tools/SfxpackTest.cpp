@@ -1,0 +1,252 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <numeric>
+
+#include "Inspect.h"
+#include "PayloadFormat.h"
+#include "SfxpackFixture.h"
+#include "SyntheticPe.h"
+
+namespace sfxtest {
+namespace {
+
+using testsupport::StubLikeImage;
+
+const std::size_t kImageSize = StubLikeImage().size();
+
+std::vector<std::uint8_t> BlockOf(const fs::path& installer) {
+  const auto bytes = ReadBytes(installer);
+  const auto block = payload::FindConfigBlock(bytes.data(), bytes.size());
+  EXPECT_TRUE(block);
+  return block ? std::vector<std::uint8_t>(bytes.begin() + block->offset,
+                                           bytes.begin() + block->offset + block->length)
+               : std::vector<std::uint8_t>{};
+}
+
+std::vector<std::uint8_t> StubWith(const std::string& code) {
+  auto bytes = StubLikeImage();
+  std::copy(code.begin(), code.end(), bytes.begin() + 0x210);
+  return bytes;
+}
+
+std::vector<std::uint8_t> StubWithVerifySize(std::size_t size) {
+  testsupport::PeContents contents;
+  contents.resources = {{u"HLVID", std::vector<std::uint8_t>(256)}};
+  if (size) contents.resources.push_back({u"_HLV_VERIFY", std::vector<std::uint8_t>(size)});
+  return testsupport::BuildPe(contents).bytes;
+}
+
+TEST_F(SfxpackTest, Build_WritesImageMarkersBlockAndArchive) {
+  ASSERT_EQ(Build(), 0) << err_.str();
+  const auto bytes = ReadBytes(output_);
+  const auto stub = StubLikeImage();
+  const auto start = payload::MakeStartMarker();
+  const auto archive = FakeArchive();
+  EXPECT_LE(std::inner_product(stub.begin(), stub.end(), bytes.begin(), 0, std::plus<>(),
+                               std::not_equal_to<>()),
+            8);  // only the size record changes
+  EXPECT_TRUE(std::equal(start.begin(), start.end(), bytes.begin() + kImageSize));
+  EXPECT_TRUE(std::equal(archive.begin(), archive.end(), bytes.end() - archive.size()));
+
+  const sfxpack::InstallerReport report = sfxpack::ReadInstaller(output_);
+  EXPECT_EQ(report.blockOffset, kImageSize + payload::kStartMarkerSize);
+  EXPECT_EQ(report.archiveOffset, bytes.size() - archive.size());
+  EXPECT_EQ(report.verifyValue, bytes.size());
+  EXPECT_EQ(report.configText, kConfig);
+  EXPECT_NE(out_.str().find(std::to_string(bytes.size()) + " bytes"), std::string::npos);
+}
+
+TEST_F(SfxpackTest, Build_UsesFreshIvEachTime) {
+  ASSERT_EQ(Build(), 0) << err_.str();
+  const auto first = BlockOf(output_);
+  ASSERT_EQ(Build(), 0) << err_.str();
+  const auto second = BlockOf(output_);
+  EXPECT_NE(first, second);
+  EXPECT_EQ(payload::DecipherBlock(first.data(), first.size()), kConfig);
+  EXPECT_EQ(payload::DecipherBlock(second.data(), second.size()), kConfig);
+}
+
+TEST_F(SfxpackTest, Build_RemovesByteOrderMarkWithNote) {
+  WriteText(config_, std::string("\xEF\xBB\xBF") + kConfig);
+  ASSERT_EQ(Build(), 0) << err_.str();
+  EXPECT_NE(err_.str().find("note: removed the UTF-8 byte-order mark"), std::string::npos);
+  EXPECT_EQ(sfxpack::ReadInstaller(output_).configText, kConfig);
+}
+
+TEST_F(SfxpackTest, Build_HandlesNonAsciiPathsAndText) {
+  const std::string text = "[main]\nTitle=Установка – 製品\n";
+  const fs::path folder = Path("Prüfung Ωmega");
+  fs::create_directory(folder);
+  fs::copy_file(stub_, folder / fs::u8path("stüb.exe"));
+  fs::copy_file(archive_, folder / fs::u8path("päyload.7z"));
+  WriteText(folder / fs::u8path("конфиг.txt"), text);
+  stub_ = folder / fs::u8path("stüb.exe");
+  archive_ = folder / fs::u8path("päyload.7z");
+  config_ = folder / fs::u8path("конфиг.txt");
+  output_ = folder / fs::u8path("Setüp.exe");
+  ASSERT_EQ(Build(), 0) << err_.str();
+  EXPECT_EQ(sfxpack::ReadInstaller(output_).configText, text);
+}
+
+TEST_F(SfxpackTest, Build_ReplacesOutputOnlyWhenComplete) {
+  WriteText(output_, "an older installer");
+  const auto older = ReadBytes(output_);
+  WriteText(archive_, "not an archive");
+  EXPECT_EQ(Build(), 1);
+  EXPECT_EQ(ReadBytes(output_), older);
+  EXPECT_EQ(FolderContents().size(), inputs_.size() + 1);  // no temporary left
+  WriteBytes(archive_, FakeArchive());
+  ASSERT_EQ(Build(), 0) << err_.str();
+  EXPECT_EQ(sfxpack::ReadInstaller(output_).configText, kConfig);
+}
+
+#ifdef SETUPSFX_STUB
+TEST_F(SfxpackTest, Build_AcceptsTheRealStub) {
+  fs::copy_file(SETUPSFX_STUB, stub_, fs::copy_options::overwrite_existing);
+  ASSERT_EQ(Build(), 0) << err_.str();
+  const sfxpack::InstallerReport report = sfxpack::ReadInstaller(output_);
+  EXPECT_EQ(report.imageEnd, fs::file_size(stub_));
+  EXPECT_EQ(report.verifyValue, fs::file_size(output_));
+  EXPECT_EQ(report.configText, kConfig);
+}
+#endif
+
+TEST_F(SfxpackTest, Build_RefusesStubThatIsNotPe) {
+  WriteText(stub_, "MZ but nothing more");
+  ExpectRefused(Build(), "is not a PE32 image");
+}
+
+TEST_F(SfxpackTest, Build_RefusesStubWithoutEightByteVerifyResource) {
+  WriteBytes(stub_, StubWithVerifySize(0));
+  ExpectRefused(Build(), "has no RCDATA resource _HLV_VERIFY");
+  WriteBytes(stub_, StubWithVerifySize(4));
+  ExpectRefused(Build(), "_HLV_VERIFY resource of 4 bytes");
+}
+
+TEST_F(SfxpackTest, Build_RefusesStubWithMarker) {
+  WriteBytes(stub_, StubWith(";!@Install@!UTF-8!"));
+  ExpectRefused(Build(), "already holds a payload marker at offset 528");
+  WriteBytes(stub_, StubWith(";!@InstallEnd@!"));
+  ExpectRefused(Build(), "already holds a payload marker");
+}
+
+TEST_F(SfxpackTest, Build_RefusesSignedStub) {
+  testsupport::PeContents contents;
+  contents.resources = {{u"_HLV_VERIFY", std::vector<std::uint8_t>(8)}};
+  contents.certificateOffset = static_cast<std::uint32_t>(kImageSize);
+  contents.certificateSize = 24;
+  auto bytes = testsupport::BuildPe(contents).bytes;
+  bytes.resize(bytes.size() + 24);
+  WriteBytes(stub_, bytes);
+  ExpectRefused(Build(), "is signed");
+}
+
+TEST_F(SfxpackTest, Build_RefusesStubNotEndingAtImageEnd) {
+  auto bytes = StubLikeImage();
+  bytes.resize(kImageSize + 100);
+  WriteBytes(stub_, bytes);
+  ExpectRefused(Build(), "carries 100 bytes behind its image end");
+  bytes.resize(kImageSize - 1);
+  WriteBytes(stub_, bytes);
+  ExpectRefused(Build(), "is truncated");
+}
+
+TEST_F(SfxpackTest, Build_RefusesConfigurationThatIsNotUtf8) {
+  WriteText(config_, "[main]\nTitle=caf\xE9\n");  // Latin-1
+  ExpectRefused(Build(), "is not valid UTF-8 (line 2)");
+}
+
+TEST_F(SfxpackTest, Build_RefusesArchiveWithoutSignature) {
+  WriteText(archive_, "PK\x03\x04 a zip file");
+  ExpectRefused(Build(), "does not begin with the 7z signature");
+}
+
+TEST_F(SfxpackTest, Build_RefusesArchiveBeginningAtFourMiB) {
+  WriteText(config_, std::string(payload::kArchiveWindow - kImageSize - 64, 'x'));
+  ExpectRefused(Build(), "only within the first 4 MiB");
+}
+
+TEST_F(SfxpackTest, Build_RefusesEndMarkerBeyondTheScan) {
+  WriteBytes(archive_, {payload::k7zSignature.begin(), payload::k7zSignature.begin() + 5});
+  ExpectRefused(Build(), "the end marker would stand at offset");
+}
+
+TEST_F(SfxpackTest, Build_RefusesOutputThatIsAnInput) {
+  const auto stub = ReadBytes(stub_);
+  const std::pair<fs::path, const char*> cases[] = {
+      {dir_ / "sub" / ".." / "stub.exe", "is the stub itself"},
+      {config_, "is the configuration itself"},
+      {archive_, "is the archive itself"}};
+  for (const auto& [output, message] : cases) {
+    output_ = output;
+    EXPECT_EQ(Build(), 1);
+    EXPECT_NE(err_.str().find(message), std::string::npos) << err_.str();
+  }
+  EXPECT_EQ(ReadBytes(stub_), stub);
+  EXPECT_EQ(FolderContents(), inputs_);
+}
+
+TEST_F(SfxpackTest, Build_RefusesOutputReachingAnInputThroughALink) {
+  std::error_code ec;
+  fs::create_directory_symlink(dir_, Path("link"), ec);
+  if (ec) GTEST_SKIP() << "no symbolic links here: " << ec.message();
+  const auto stub = ReadBytes(stub_);
+  output_ = Path("link") / "stub.exe";
+  EXPECT_EQ(Build(), 1);
+  EXPECT_NE(err_.str().find("is the stub itself"), std::string::npos) << err_.str();
+  EXPECT_EQ(ReadBytes(stub_), stub);
+}
+
+TEST_F(SfxpackTest, Build_RefusesMissingInputOrOutputFolder) {
+  output_ = Path("no such folder") / "setup.exe";
+  ExpectRefused(Build(), "the output folder");
+  fs::remove(stub_);
+  inputs_ = FolderContents();
+  ExpectRefused(Build(), "stub.exe\" does not exist");
+}
+
+TEST_F(SfxpackTest, Inspect_PrintsLayoutAndConfiguration) {
+  ASSERT_EQ(Build(), 0) << err_.str();
+  ASSERT_EQ(Run({"inspect", Arg(output_)}), 0) << err_.str();
+  const std::string size = std::to_string(fs::file_size(output_));
+  const std::string lines[] = {
+      "image end            " + std::to_string(kImageSize) + "\n", "certificate table    none\n",
+      "_HLV_VERIFY          " + size + " (matches the file size)\n",
+      std::string("configuration text:\n") + kConfig};
+  for (const std::string& line : lines)
+    EXPECT_NE(out_.str().find(line), std::string::npos) << out_.str();
+}
+
+TEST_F(SfxpackTest, Inspect_ReportsCutOffDownload) {
+  ASSERT_EQ(Build(), 0) << err_.str();
+  auto bytes = ReadBytes(output_);
+  bytes.resize(bytes.size() - 5);
+  WriteBytes(output_, bytes);
+  ASSERT_EQ(Run({"inspect", Arg(output_)}), 0) << err_.str();
+  EXPECT_NE(out_.str().find("(does not match the file size " + std::to_string(bytes.size())),
+            std::string::npos)
+      << out_.str();
+}
+
+TEST_F(SfxpackTest, Inspect_ReportsCertificateTableBehindArchive) {
+  ASSERT_EQ(Build(), 0) << err_.str();
+  auto bytes = ReadBytes(output_);
+  testsupport::WriteLe32(bytes, 0x80 + 24 + 96 + 4 * 8, static_cast<std::uint32_t>(bytes.size()));
+  testsupport::WriteLe32(bytes, 0x80 + 24 + 100 + 4 * 8, 16);
+  bytes.resize(bytes.size() + 16);
+  WriteBytes(output_, bytes);
+  const sfxpack::InstallerReport report = sfxpack::ReadInstaller(output_);
+  ASSERT_TRUE(report.certificate);
+  EXPECT_EQ(report.certificate->size, 16u);
+  EXPECT_EQ(report.archiveLength, FakeArchive().size());
+}
+
+TEST_F(SfxpackTest, Inspect_RefusesFileWithoutBlock) {
+  EXPECT_EQ(Run({"inspect", Arg(stub_)}), 1);
+  EXPECT_NE(err_.str().find("holds no configuration block"), std::string::npos) << err_.str();
+}
+
+}  // namespace
+}  // namespace sfxtest

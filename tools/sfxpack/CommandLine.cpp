@@ -1,0 +1,136 @@
+#include "CommandLine.h"
+
+#include <algorithm>
+#include <iomanip>
+
+#include "Errors.h"
+
+namespace sfxpack {
+namespace {
+
+// Stores the value of an option that names a file or folder; each such
+// option may appear once.
+template <std::filesystem::path BuildOptions::*Field>
+void StorePath(BuildOptions& options, const std::string& value, const std::string& name) {
+  std::filesystem::path& target = options.*Field;
+  if (!target.empty()) throw UsageError(name + " is given more than once");
+  if (value.empty()) throw UsageError(name + " needs a non-empty value");
+  target = std::filesystem::u8path(value);
+}
+
+// The options of build: one row each, read by the parser and the help.
+struct BuildOption {
+  const char* name;
+  const char* value;
+  const char* help;
+  void (*store)(BuildOptions& options, const std::string& value, const std::string& name);
+};
+
+const BuildOption kBuildOptions[] = {
+    {"--stub", "FILE", "the unsigned installer stub (setupsfx.exe)",
+     StorePath<&BuildOptions::stub>},
+    {"--config", "FILE", "the configuration text, UTF-8", StorePath<&BuildOptions::config>},
+    {"--archive", "FILE", "a 7z archive holding the installation files",
+     StorePath<&BuildOptions::archive>},
+    {"--folder", "DIR", "pack the contents of DIR with 7-Zip instead of --archive",
+     StorePath<&BuildOptions::folder>},
+    {"--output", "FILE", "the installer to write; replaced only by a complete build",
+     StorePath<&BuildOptions::output>},
+};
+
+bool IsHelp(const std::string& arg) { return arg == "--help" || arg == "-h" || arg == "/?"; }
+
+const BuildOption& FindBuildOption(const std::string& name) {
+  for (const BuildOption& option : kBuildOptions)
+    if (name == option.name) return option;
+  if (name.rfind("-", 0) == 0) throw UsageError("unknown option \"" + name + "\" for build");
+  throw UsageError("unexpected argument \"" + name + "\" for build");
+}
+
+void RequireBuildOptions(const BuildOptions& o) {
+  if (o.stub.empty()) throw UsageError("build needs --stub");
+  if (o.config.empty()) throw UsageError("build needs --config");
+  if (o.output.empty()) throw UsageError("build needs --output");
+  if (o.archive.empty() && o.folder.empty()) throw UsageError("build needs --archive or --folder");
+  if (!o.archive.empty() && !o.folder.empty())
+    throw UsageError("build takes --archive or --folder, not both");
+}
+
+// Options take their value from the next argument or after "=".
+Invocation ParseBuild(const std::vector<std::string>& args) {
+  Invocation invocation;
+  invocation.command = Command::Build;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    std::string name = args[i];
+    std::string value;
+    const std::size_t equals = name.find('=');
+    const bool inlineValue = name.rfind("--", 0) == 0 && equals != std::string::npos;
+    if (inlineValue) {
+      value = name.substr(equals + 1);
+      name.resize(equals);
+    }
+    const BuildOption& option = FindBuildOption(name);
+    if (!inlineValue) {
+      if (i + 1 == args.size()) throw UsageError(name + " needs a value");
+      value = args[++i];
+    }
+    option.store(invocation.build, value, name);
+  }
+  RequireBuildOptions(invocation.build);
+  return invocation;
+}
+
+Invocation ParseInspect(const std::vector<std::string>& args) {
+  if (args.size() != 1) throw UsageError("inspect takes exactly one file");
+  if (args[0].rfind("-", 0) == 0)
+    throw UsageError("unknown option \"" + args[0] + "\" for inspect");
+  Invocation invocation;
+  invocation.command = Command::Inspect;
+  invocation.inspectFile = std::filesystem::u8path(args[0]);
+  return invocation;
+}
+
+}  // namespace
+
+Invocation ParseCommandLine(const std::vector<std::string>& args) {
+  if (args.empty()) throw UsageError("no command given");
+  const std::string& command = args.front();
+  const std::vector<std::string> rest(args.begin() + 1, args.end());
+  if (IsHelp(command) || command == "help" || std::any_of(rest.begin(), rest.end(), IsHelp))
+    return Invocation{};
+  if (command == "build") return ParseBuild(rest);
+  if (command == "inspect") return ParseInspect(rest);
+  throw UsageError("unknown command \"" + command + "\" (expected build or inspect)");
+}
+
+void PrintHelp(std::ostream& out) {
+  out << "Usage:\n"
+         "  sfxpack build --stub STUB.exe --config CONFIG.txt\n"
+         "                (--archive PAYLOAD.7z | --folder DIR) --output SETUP.exe\n"
+         "  sfxpack inspect SETUP.exe\n"
+         "  sfxpack --help\n"
+         "\n"
+         "Builds a self-extracting installer: the stub program, followed by its\n"
+         "configuration (enciphered) and a 7z archive of the installation files.\n"
+         "\n"
+         "Commands:\n"
+         "  build    write SETUP.exe from a stub, a configuration and an archive\n"
+         "  inspect  show the layout of a built installer and its configuration\n"
+         "\n"
+         "Options of build (also as --option=VALUE):\n";
+  for (const BuildOption& option : kBuildOptions) {
+    const std::string usage = std::string(option.name) + " " + option.value;
+    out << "  " << std::left << std::setw(16) << usage << option.help << '\n';
+  }
+  out << "\n"
+         "The configuration is UTF-8 text; a byte-order mark at its start is removed.\n"
+         "The stub must be unsigned: sign the built installer instead.\n"
+         "\n"
+         "Environment:\n"
+         "  SFXPACK_7Z      the 7-Zip program for --folder\n"
+         "                  (default: 7zz, else 7z, found on the PATH)\n"
+         "\n"
+         "Exit status: 0 done, 1 refused or failed, 2 wrong usage.\n";
+}
+
+}  // namespace sfxpack

@@ -1,0 +1,16 @@
+// The configuration text that goes into the enciphered block.
+#pragma once
+
+#include <filesystem>
+#include <ostream>
+#include <string>
+
+namespace sfxpack {
+
+// Reads the configuration: UTF-8 text, refused with the number of the first
+// bad line otherwise. A byte-order mark at its start is removed, with a
+// note, because the installer would keep it as a character U+FEFF in front
+// of the first line.
+std::string LoadConfigText(const std::filesystem::path& path, std::ostream& notes);
+
+}  // namespace sfxpack

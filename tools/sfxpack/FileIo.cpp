@@ -1,0 +1,109 @@
+#include "FileIo.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <random>
+
+#include "Errors.h"
+
+namespace fs = std::filesystem;
+
+namespace sfxpack {
+namespace {
+
+constexpr std::size_t kCopyChunk = 1 << 20;
+
+fs::path TempPathBeside(const fs::path& target) {
+  fs::path name = target.filename();
+  name += "." + RandomName() + ".tmp";
+  return target.parent_path() / name;
+}
+
+}  // namespace
+
+std::string Quoted(const fs::path& path) { return "\"" + path.u8string() + "\""; }
+
+std::uint64_t InputFileSize(const fs::path& path, const std::string& role) {
+  std::error_code ec;
+  const fs::file_status status = fs::status(path, ec);
+  if (!fs::exists(status)) throw PackError(role + " " + Quoted(path) + " does not exist");
+  if (!fs::is_regular_file(status)) throw PackError(role + " " + Quoted(path) + " is not a file");
+  const std::uintmax_t size = fs::file_size(path, ec);
+  if (ec)
+    throw PackError("cannot read the size of " + role + " " + Quoted(path) + ": " + ec.message());
+  return size;
+}
+
+std::vector<std::uint8_t> ReadFilePrefix(const fs::path& path, std::uint64_t limit,
+                                         const std::string& role) {
+  const std::uint64_t size = std::min(InputFileSize(path, role), limit);
+  std::ifstream in(path, std::ios::binary);
+  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
+  if (!in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(size)))
+    throw PackError("cannot read " + role + " " + Quoted(path));
+  return bytes;
+}
+
+bool SamePath(const fs::path& a, const fs::path& b) {
+  std::error_code ec;
+  if (fs::equivalent(a, b, ec)) return true;
+  const fs::path normalA = fs::absolute(a, ec).lexically_normal();
+  const fs::path normalB = fs::absolute(b, ec).lexically_normal();
+  return normalA == normalB;
+}
+
+std::string RandomName() {
+  std::random_device random;
+  char text[17];
+  std::snprintf(text, sizeof text, "%08x%08x", static_cast<unsigned>(random()),
+                static_cast<unsigned>(random()));
+  return text;
+}
+
+RemoveOnExit::~RemoveOnExit() {
+  std::error_code ignored;  // nothing more to do about a file that cannot be removed
+  if (armed_) fs::remove(path_, ignored);
+}
+
+PendingFile::PendingFile(const fs::path& target) : target_(target), temp_(TempPathBeside(target)) {
+  std::error_code ec;
+  if (fs::is_directory(target, ec)) throw PackError("output " + Quoted(target) + " is a folder");
+  const fs::path folder = target.parent_path().empty() ? fs::path(".") : target.parent_path();
+  if (!fs::is_directory(folder, ec))
+    throw PackError("the output folder " + Quoted(folder) + " does not exist");
+  out_.open(temp_.path(), std::ios::binary | std::ios::trunc);
+  if (!out_) throw PackError("cannot create a file in the output folder " + Quoted(folder));
+}
+
+void PendingFile::CheckStream() {
+  if (!out_) throw PackError("cannot write " + Quoted(temp_.path()) + " (is the disk full?)");
+}
+
+void PendingFile::Write(const std::uint8_t* data, std::size_t size) {
+  out_.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+  CheckStream();
+  written_ += size;
+}
+
+void PendingFile::Append(const fs::path& source, std::uint64_t size, const std::string& role) {
+  std::ifstream in(source, std::ios::binary);
+  std::vector<char> chunk(kCopyChunk);
+  for (std::uint64_t left = size; left > 0;) {
+    const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(left, chunk.size()));
+    if (!in.read(chunk.data(), static_cast<std::streamsize>(n)))
+      throw PackError(role + " " + Quoted(source) + " changed or could not be read while copying");
+    Write(reinterpret_cast<const std::uint8_t*>(chunk.data()), n);
+    left -= n;
+  }
+}
+
+void PendingFile::Commit() {
+  out_.close();
+  CheckStream();
+  std::error_code ec;
+  fs::rename(temp_.path(), target_, ec);
+  if (ec) throw PackError("cannot replace " + Quoted(target_) + ": " + ec.message());
+  temp_.Release();
+}
+
+}  // namespace sfxpack

@@ -1,0 +1,67 @@
+// Files as sfxpack uses them: inputs read with messages that name the file
+// and its role, and an output that appears only when it is complete.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace sfxpack {
+
+// The path in UTF-8 between double quotes, for messages.
+std::string Quoted(const std::filesystem::path& path);
+
+// The size of an existing regular file; the role ("stub", "archive") names
+// the file in the message when it is missing or not a file.
+std::uint64_t InputFileSize(const std::filesystem::path& path, const std::string& role);
+
+// The first bytes of a file, at most limit of them.
+std::vector<std::uint8_t> ReadFilePrefix(const std::filesystem::path& path, std::uint64_t limit,
+                                         const std::string& role);
+
+// Whether two paths name one file: the same existing file, or the same
+// absolute path once normalized.
+bool SamePath(const std::filesystem::path& a, const std::filesystem::path& b);
+
+// Sixteen random hexadecimal digits, for names of temporary files.
+std::string RandomName();
+
+// Removes a file when it goes out of scope, unless released.
+class RemoveOnExit {
+ public:
+  explicit RemoveOnExit(std::filesystem::path path) : path_(std::move(path)) {}
+  ~RemoveOnExit();
+  RemoveOnExit(const RemoveOnExit&) = delete;
+  RemoveOnExit& operator=(const RemoveOnExit&) = delete;
+  const std::filesystem::path& path() const { return path_; }
+  void Release() { armed_ = false; }
+
+ private:
+  std::filesystem::path path_;
+  bool armed_ = true;
+};
+
+// A file written under a temporary name in the target's folder and renamed
+// over the target by Commit; on any other way out the temporary goes away.
+class PendingFile {
+ public:
+  explicit PendingFile(const std::filesystem::path& target);
+  void Write(const std::uint8_t* data, std::size_t size);
+  // Copies exactly size bytes from the start of source.
+  void Append(const std::filesystem::path& source, std::uint64_t size, const std::string& role);
+  std::uint64_t written() const { return written_; }
+  void Commit();
+
+ private:
+  void CheckStream();
+
+  std::filesystem::path target_;
+  RemoveOnExit temp_;  // declared before out_: the stream closes before the file goes
+  std::ofstream out_;
+  std::uint64_t written_ = 0;
+};
+
+}  // namespace sfxpack

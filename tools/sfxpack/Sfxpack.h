@@ -1,0 +1,15 @@
+// One run of sfxpack, as its entry point calls it.
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace sfxpack {
+
+// Runs the command in args (UTF-8, without the program name), writes
+// results to out and messages to err, and returns the exit code:
+// 0 done, 1 refused or failed, 2 wrong usage.
+int RunSfxpack(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+}  // namespace sfxpack

@@ -1,0 +1,73 @@
+#include "StubImage.h"
+
+#include <string>
+
+#include "Errors.h"
+#include "FileIo.h"
+#include "PayloadFormat.h"
+#include "kestlib/resources/PeImage.h"
+
+namespace sfxpack {
+namespace {
+
+const char16_t kVerifyName[] = u"_HLV_VERIFY";
+constexpr std::uint32_t kVerifySize = 8;
+
+void RefuseBytesBehindImage(const std::filesystem::path& path, const kestlib::PeImage& image,
+                            std::uint64_t imageEnd, std::uint64_t fileSize) {
+  const std::string what = "stub " + Quoted(path);
+  if (imageEnd > fileSize)
+    throw PackError(what + " is truncated: its sections end at offset " + std::to_string(imageEnd) +
+                    " but the file has " + std::to_string(fileSize) + " bytes");
+  if (imageEnd == fileSize) return;
+  if (const auto certificate = kestlib::CertificateTable(image))
+    throw PackError(what + " is signed (certificate table at offset " +
+                    std::to_string(certificate->address) + ", " +
+                    std::to_string(certificate->size) +
+                    " bytes): build from the unsigned stub and sign the finished installer");
+  throw PackError(what + " carries " + std::to_string(fileSize - imageEnd) +
+                  " bytes behind its image end at offset " + std::to_string(imageEnd) +
+                  ": use the bare stub");
+}
+
+}  // namespace
+
+StubImage LoadStub(const std::filesystem::path& path) {
+  const std::uint64_t fileSize = InputFileSize(path, "stub");
+  StubImage stub;
+  // The image must end below the 20 MiB the installer scans, so a larger
+  // file is refused below without reading all of it.
+  stub.bytes = ReadFilePrefix(path, payload::kBlockWindow, "stub");
+  const std::uint8_t* data = stub.bytes.data();
+  const std::size_t size = stub.bytes.size();
+
+  kestlib::PeImage image;
+  const kestlib::PeError error = kestlib::ParsePeImage(data, size, image);
+  if (error != kestlib::PeError::None)
+    throw PackError("stub " + Quoted(path) + " is not a PE32 image: " +
+                    kestlib::DescribePeError(error));
+  if (const auto marker = payload::FindAnyMarker(data, size))
+    throw PackError("stub " + Quoted(path) + " already holds a payload marker at offset " +
+                    std::to_string(*marker) + ": is it a built installer? Use the bare stub");
+  RefuseBytesBehindImage(path, image, kestlib::ImageEnd(image), fileSize);
+  if (fileSize > size)
+    throw PackError("stub " + Quoted(path) + " is larger than 20 MiB; the installer could not " +
+                    "find its configuration behind it");
+
+  const auto verify = kestlib::LocateResource(data, size, image, kestlib::kResourceTypeRcdata,
+                                              kVerifyName);
+  if (!verify)
+    throw PackError("stub " + Quoted(path) + " has no RCDATA resource _HLV_VERIFY");
+  if (verify->size != kVerifySize)
+    throw PackError("stub " + Quoted(path) + " has a _HLV_VERIFY resource of " +
+                    std::to_string(verify->size) + " bytes; it must have 8");
+  stub.verifyOffset = verify->offset;
+  return stub;
+}
+
+void RecordFileSize(StubImage& stub, std::uint64_t size) {
+  for (std::uint32_t i = 0; i < kVerifySize; ++i)
+    stub.bytes[stub.verifyOffset + i] = static_cast<std::uint8_t>(size >> (8 * i));
+}
+
+}  // namespace sfxpack

@@ -1,0 +1,25 @@
+// The installer stub as sfxpack takes it: a bare, unsigned PE32 image with
+// the 8-byte record "_HLV_VERIFY" that receives the final file size.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <vector>
+
+namespace sfxpack {
+
+struct StubImage {
+  std::vector<std::uint8_t> bytes;  // the whole image, which is the whole file
+  std::size_t verifyOffset = 0;     // file offset of the _HLV_VERIFY data
+};
+
+// Reads the stub and refuses, with a message naming the problem, anything
+// that is not a bare stub: no PE32 image, no 8-byte _HLV_VERIFY, a payload
+// marker inside, or bytes behind the image (such as a signature).
+StubImage LoadStub(const std::filesystem::path& path);
+
+// Stores the final size of the installer into the _HLV_VERIFY record.
+void RecordFileSize(StubImage& stub, std::uint64_t size);
+
+}  // namespace sfxpack
