@@ -1,0 +1,103 @@
+// Installers packed by sfxpack from the real stub, started as a user would.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "ProcessDriver.h"
+#include "TempDir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testsupport::Quoted;
+
+constexpr DWORD kTimeLimit = 30000;
+constexpr DWORD kPreparationFailed = 0x20001004;
+
+const wchar_t kCorruptText[] =
+    L"The setup file is corrupted. If you downloaded this file from the internet, please download it again.";
+
+class StartupTest : public ::testing::Test {
+ protected:
+  // Packs an installer with the given configuration text into the folder.
+  fs::path Pack(const std::string& config, const fs::path& output) {
+    const fs::path configPath = m_dir / L"config.txt";
+    std::ofstream(configPath, std::ios::binary) << config;
+    std::string log;
+    const long code = testsupport::RunToEnd(Quoted(SETUPSFX_SFXPACK) + L" build --stub " + Quoted(SETUPSFX_STUB) +
+                                                L" --config " + Quoted(configPath.wstring()) + L" --archive " +
+                                                Quoted(SETUPSFX_SAMPLE_ARCHIVE) + L" --output " +
+                                                Quoted(output.wstring()),
+                                            kTimeLimit, &log);
+    EXPECT_EQ(code, 0) << log;
+    return output;
+  }
+
+  testsupport::TempDir m_dir;
+};
+
+TEST_F(StartupTest, FileWithoutBlockShowsCorruptMessageAndFails) {
+  const fs::path installer = m_dir / L"setup.exe";
+  fs::copy_file(SETUPSFX_STUB, installer);
+
+  testsupport::ProcessDriver run(Quoted(installer.wstring()));
+  ASSERT_TRUE(run.started());
+  HWND box = run.WaitForWindow(kTimeLimit);
+  ASSERT_NE(box, nullptr) << "no message box appeared";
+  EXPECT_EQ(testsupport::WindowText(box), L"Setup Self-Extractor");
+  const auto texts = testsupport::StaticTexts(box);
+  EXPECT_NE(std::find(texts.begin(), texts.end(), kCorruptText), texts.end());
+
+  ASSERT_TRUE(testsupport::PressButton(box, IDOK));
+  ASSERT_TRUE(run.WaitForExit(kTimeLimit));
+  EXPECT_EQ(run.ExitCode(), kPreparationFailed);
+}
+
+TEST_F(StartupTest, GoodBlockEndsWithZeroAndShowsNothing) {
+  const fs::path installer = Pack("[main]\r\nProductName=Sample Product\r\nSetupFileName=setup.exe\r\n",
+                                  m_dir / L"good.exe");
+  testsupport::ProcessDriver run(Quoted(installer.wstring()));
+  ASSERT_TRUE(run.started());
+  ASSERT_TRUE(run.WaitForExit(kTimeLimit)) << "the run did not end; a window may be waiting";
+  EXPECT_EQ(run.ExitCode(), 0u);
+}
+
+TEST_F(StartupTest, EmptyConfigurationRunsWithDefaults) {
+  const fs::path installer = Pack("", m_dir / L"defaults.exe");
+  testsupport::ProcessDriver run(Quoted(installer.wstring()));
+  ASSERT_TRUE(run.WaitForExit(kTimeLimit));
+  EXPECT_EQ(run.ExitCode(), 0u);
+}
+
+TEST_F(StartupTest, InstallerInAFolderWithNonAsciiNameFindsItsBlock) {
+  const fs::path folder = m_dir / L"\u03A9mega \u00FCber";
+  fs::create_directory(folder);
+  const fs::path installer = Pack("[main]\nProductName=\xCE\xA9\n", folder / L"setup \u00E9.exe");
+  testsupport::ProcessDriver run(Quoted(installer.wstring()), folder.wstring());
+  ASSERT_TRUE(run.WaitForExit(kTimeLimit));
+  EXPECT_EQ(run.ExitCode(), 0u);
+}
+
+TEST_F(StartupTest, ExtractOnlyRunCreatesNoFolderYet) {
+  const fs::path installer = Pack("[main]\nExtractOnly=2\n", m_dir / L"extract.exe");
+  testsupport::ProcessDriver run(Quoted(installer.wstring()), m_dir.path().wstring());
+  ASSERT_TRUE(run.WaitForExit(kTimeLimit));
+  EXPECT_EQ(run.ExitCode(), 0u);
+  EXPECT_FALSE(fs::exists(m_dir / L"extract"));
+}
+
+TEST_F(StartupTest, InspectShowsTheConfigurationTheStubReads) {
+  const std::string config = "[main]\nProductName=Inspected\n";
+  const fs::path installer = Pack(config, m_dir / L"inspected.exe");
+  std::string out;
+  ASSERT_EQ(testsupport::RunToEnd(Quoted(SETUPSFX_SFXPACK) + L" inspect " + Quoted(installer.wstring()), kTimeLimit,
+                                  &out),
+            0)
+      << out;
+  EXPECT_NE(out.find("ProductName=Inspected"), std::string::npos) << out;
+  EXPECT_NE(out.find(std::to_string(fs::file_size(installer))), std::string::npos) << out;
+}
+
+}  // namespace

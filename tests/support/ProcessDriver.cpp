@@ -1,0 +1,143 @@
+#include "ProcessDriver.h"
+
+#include <fstream>
+#include <iterator>
+
+namespace testsupport {
+
+ProcessDriver::ProcessDriver(const std::wstring& commandLine, const std::wstring& workingDir) {
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION info = {};
+  std::wstring mutableLine = commandLine;
+  if (CreateProcessW(nullptr, mutableLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                     workingDir.empty() ? nullptr : workingDir.c_str(), &startup, &info)) {
+    CloseHandle(info.hThread);
+    m_process.reset(info.hProcess);
+    m_processId = info.dwProcessId;
+  }
+}
+
+ProcessDriver::~ProcessDriver() {
+  if (m_process && WaitForSingleObject(m_process.get(), 0) == WAIT_TIMEOUT) {
+    TerminateProcess(m_process.get(), 0xDEAD);
+    WaitForSingleObject(m_process.get(), 5000);
+  }
+}
+
+bool ProcessDriver::WaitForExit(DWORD milliseconds) {
+  return m_process && WaitForSingleObject(m_process.get(), milliseconds) == WAIT_OBJECT_0;
+}
+
+DWORD ProcessDriver::ExitCode() const {
+  DWORD code = STILL_ACTIVE;
+  if (m_process) GetExitCodeProcess(m_process.get(), &code);
+  return code;
+}
+
+namespace {
+
+struct WindowSearch {
+  DWORD processId;
+  std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectVisibleWindow(HWND window, LPARAM param) {
+  auto* search = reinterpret_cast<WindowSearch*>(param);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  if (owner == search->processId && IsWindowVisible(window)) search->found.push_back(window);
+  return TRUE;
+}
+
+BOOL CALLBACK CollectStaticText(HWND child, LPARAM param) {
+  wchar_t className[64] = {};
+  GetClassNameW(child, className, 64);
+  if (lstrcmpiW(className, L"Static") == 0) {
+    const std::wstring text = WindowText(child);
+    if (!text.empty()) reinterpret_cast<std::vector<std::wstring>*>(param)->push_back(text);
+  }
+  return TRUE;
+}
+
+}  // namespace
+
+std::vector<HWND> ProcessDriver::VisibleWindows() const {
+  WindowSearch search{m_processId, {}};
+  EnumWindows(CollectVisibleWindow, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+HWND ProcessDriver::WaitForWindow(DWORD milliseconds) const {
+  const ULONGLONG deadline = GetTickCount64() + milliseconds;
+  do {
+    const auto windows = VisibleWindows();
+    if (!windows.empty()) return windows.front();
+    if (m_process && WaitForSingleObject(m_process.get(), 50) == WAIT_OBJECT_0) return nullptr;
+  } while (GetTickCount64() < deadline);
+  return nullptr;
+}
+
+std::wstring WindowText(HWND window) {
+  const int length = GetWindowTextLengthW(window);
+  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+  text.resize(static_cast<std::size_t>(GetWindowTextW(window, text.data(), length + 1)));
+  return text;
+}
+
+std::vector<std::wstring> StaticTexts(HWND dialog) {
+  std::vector<std::wstring> texts;
+  EnumChildWindows(dialog, CollectStaticText, reinterpret_cast<LPARAM>(&texts));
+  return texts;
+}
+
+bool PressButton(HWND dialog, int controlId) {
+  HWND button = GetDlgItem(dialog, controlId);
+  if (!button) return false;
+  return PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(controlId, BN_CLICKED), reinterpret_cast<LPARAM>(button)) != 0;
+}
+
+long RunToEnd(const std::wstring& commandLine, DWORD milliseconds, std::string* output) {
+  // Output goes to a file rather than a pipe, so that waiting for the
+  // program is the only wait and it has a time limit.
+  wchar_t tempDir[MAX_PATH] = {};
+  wchar_t outputPath[MAX_PATH] = {};
+  GetTempPathW(MAX_PATH, tempDir);
+  if (!GetTempFileNameW(tempDir, L"out", 0, outputPath)) return -1;
+  long result = -1;
+  {
+    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
+    kestlib::UniqueFile sink(CreateFileW(outputPath, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                                         CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = sink.get();
+    startup.hStdError = sink.get();
+    PROCESS_INFORMATION info = {};
+    std::wstring mutableLine = commandLine;
+    if (sink && CreateProcessW(nullptr, mutableLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
+                               nullptr, &startup, &info)) {
+      kestlib::UniqueHandle process(info.hProcess);
+      kestlib::UniqueHandle thread(info.hThread);
+      if (WaitForSingleObject(process.get(), milliseconds) == WAIT_OBJECT_0) {
+        DWORD code = 0;
+        GetExitCodeProcess(process.get(), &code);
+        result = static_cast<long>(code);
+      } else {
+        TerminateProcess(process.get(), 0xDEAD);
+        WaitForSingleObject(process.get(), 5000);
+      }
+    }
+  }
+  if (output) {
+    std::ifstream in(outputPath, std::ios::binary);
+    output->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  DeleteFileW(outputPath);
+  return result;
+}
+
+std::wstring Quoted(const std::wstring& text) { return L"\"" + text + L"\""; }
+
+}  // namespace testsupport
