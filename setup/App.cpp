@@ -8,10 +8,14 @@
 #include <clocale>
 #include <cstdlib>
 #include <ctime>
+#include <vector>
 
+#include "CommandLine.h"
+#include "Installation.h"
 #include "PayloadLocator.h"
 #include "SetupPaths.h"
 #include "kestlib/ErrorText.h"
+#include "kestlib/MessageBox.h"
 
 namespace {
 
@@ -20,6 +24,32 @@ constexpr HRESULT kInvalidData = HRESULT_FROM_WIN32(ERROR_INVALID_DATA);
 // Shown until the localized string tables arrive.
 constexpr wchar_t kBadArchiveText[] =
     L"The setup file is corrupted. If you downloaded this file from the internet, please download it again.";
+constexpr wchar_t kAppTitle[] = L"Setup Self-Extractor";
+constexpr wchar_t kCommandLineHelp[] =
+    L"Usage: setup.exe [parameter]\n\nParameter:\n/? show help\n/x [folderpath]\n\n"
+    L"If folderpath was set, files will be extracted to. If it was not set, files will be extracted to current "
+    L"folder.";
+
+void ReplaceAll(std::wstring& text, const std::wstring& from, const std::wstring& to) {
+  for (std::size_t at = text.find(from); at != std::wstring::npos; at = text.find(from, at + to.size()))
+    text.replace(at, from.size(), to);
+}
+
+// True on 64-bit Windows, where this 32-bit program runs under WOW64. The
+// function is looked up because older systems lack it.
+bool RunsUnderWow64() {
+  using IsWow64ProcessFn = BOOL(WINAPI*)(HANDLE, PBOOL);
+  const HMODULE kernel = GetModuleHandleW(L"kernel32");
+  const auto isWow64 =
+      kernel ? reinterpret_cast<IsWow64ProcessFn>(reinterpret_cast<void*>(GetProcAddress(kernel, "IsWow64Process")))
+             : nullptr;
+  BOOL wow64 = FALSE;
+  return isWow64 && isWow64(GetCurrentProcess(), &wow64) && wow64;
+}
+
+std::vector<std::wstring> ArgumentVector() {
+  return std::vector<std::wstring>(__wargv, __wargv + __argc);
+}
 
 }  // namespace
 
@@ -35,6 +65,11 @@ BOOL CApp::InitInstance() {
   CWinApp::InitInstance();
   CoInitialize(nullptr);
 
+  if (!ParseCommandLine()) {
+    ShowCommandLineHelp();
+    m_exitCode = 0;
+    return FALSE;
+  }
   if (!ReadConfiguration()) {
     m_exitCode = ExitPreparationFailed;
     return FALSE;
@@ -51,6 +86,30 @@ int CApp::ExitInstance() {
   CoUninitialize();
   CWinApp::ExitInstance();
   return m_exitCode;
+}
+
+int CApp::DoMessageBox(const wchar_t* prompt, UINT type, UINT helpId) {
+  return kestlib::ShowMessageBox(prompt, type, helpId, m_uiLevel);
+}
+
+bool CApp::ParseCommandLine() {
+  CommandLineOptions options;
+  options.uiLevel = m_uiLevel;
+  options.overwriteAnswer = m_overwriteAnswer;
+  const bool parsed = ParseArguments(ArgumentVector(), options);
+  m_uiLevel = options.uiLevel;
+  m_extractOnly = options.extractOnly;
+  m_extractDir = options.extractDir;
+  m_cmdCulture = options.cmdCulture;
+  m_archivePath = options.archivePath;
+  m_callerSuppliesDataFile = options.callerSuppliesDataFile;
+  m_overwriteAnswer = options.overwriteAnswer;
+  return parsed;
+}
+
+void CApp::ShowCommandLineHelp() {
+  // Shown at every level: the user asked for it.
+  MessageBoxW(nullptr, kCommandLineHelp, kAppTitle, MB_OK | MB_ICONINFORMATION);
 }
 
 bool CApp::ReadConfiguration() {
@@ -103,10 +162,43 @@ bool CApp::PrepareExtractDir() {
   return true;
 }
 
+std::wstring CApp::LanguageValue(const std::wstring& key, const std::wstring& defaultValue) const {
+  return m_config.GetValue(L"LANG_" + m_culture, key, m_config.GetValue(L"main", key, defaultValue));
+}
+
+std::int32_t CApp::LanguageInt(const std::wstring& key, std::int32_t defaultValue) const {
+  return m_config.GetInt(L"LANG_" + m_culture, key, m_config.GetInt(L"main", key, defaultValue));
+}
+
 std::int32_t CApp::RunExtraction() {
-  // The folder is settled; the progress dialog that extracts into it and
-  // starts the setup takes over here.
-  return 0;
+  RunSettings settings;
+  settings.uiLevel = m_uiLevel;
+  settings.productName = m_productName;
+  settings.culture = m_culture;
+  settings.archivePath = m_archivePath.empty() ? ModulePath() : m_archivePath;
+  settings.extractDir = m_extractDir;
+  if (!settings.extractDir.empty() && settings.extractDir.back() != L'\\') settings.extractDir += L'\\';
+  settings.overwriteAnswer = m_overwriteAnswer;
+  settings.extractOnly = m_extractOnly;
+  settings.hasLanguageSections = m_hasLanguageSections;
+  settings.askTargetDir = m_askTargetDir;
+  settings.showLanguageDialog = m_showLanguageDialog;
+  settings.callerSuppliesDataFile = m_callerSuppliesDataFile;
+
+  settings.prettyProgress = m_config.GetInt(L"main", L"SfxProgressPretty", 0) == 1;
+  settings.forwardResourceData = m_config.GetInt(L"main", L"ForwardResourceDataFromSFX", 0) == 1;
+  settings.setupShow = LanguageInt(L"SetupShow", 1);
+  settings.setupFileName = LanguageValue(L"SetupFileName", L"setup.exe");
+  settings.setupParams = LanguageValue(L"SetupParams", L"");
+  if (RunsUnderWow64()) {
+    const std::wstring name64 = LanguageValue(L"SetupFileName64", L"");
+    if (!name64.empty()) settings.setupFileName = name64;
+  }
+  // Folder references such as [ProgramFilesFolder] are expanded here once
+  // the folder properties exist; [ExtractDir] always is.
+  ReplaceAll(settings.setupFileName, L"[ExtractDir]", settings.extractDir);
+  ReplaceAll(settings.setupParams, L"[ExtractDir]", settings.extractDir);
+  return RunInstallation(settings);
 }
 
 std::wstring CApp::MakeTempFolderName() const {

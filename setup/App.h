@@ -15,19 +15,32 @@ class CApp : public kestlib::CWinApp {
 
   BOOL InitInstance() override;
   int ExitInstance() override;
+  int DoMessageBox(const wchar_t* prompt, UINT type, UINT helpId) override;
 
+  bool ParseCommandLine();
   bool ReadConfiguration();
   bool PrepareExtractDir();
   std::int32_t RunExtraction();
+  void ShowCommandLineHelp();
   std::wstring MakeTempFolderName() const;
 
  private:
+  // A key of the culture's language section, with "main" as its default.
+  std::wstring LanguageValue(const std::wstring& key, const std::wstring& defaultValue) const;
+  std::int32_t LanguageInt(const std::wstring& key, std::int32_t defaultValue) const;
+
   std::int32_t m_exitCode = 0;
   std::int32_t m_uiLevel = UiNormal;
   ConfigStore m_config;
+  std::wstring m_cmdCulture;
+  std::wstring m_culture;
   std::wstring m_productName;
   std::wstring m_extractDir;
+  std::wstring m_archivePath;
   bool m_extractOnly = false;
+  bool m_callerSuppliesDataFile = false;
+  bool m_hasLanguageSections = false;
   bool m_showLanguageDialog = false;
   bool m_askTargetDir = false;
+  std::int32_t m_overwriteAnswer = OverwriteYesToAll;
 };

@@ -5,15 +5,16 @@
 #include <fstream>
 #include <string>
 
+#include "Installers.h"
 #include "ProcessDriver.h"
 #include "TempDir.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using testsupport::kTimeLimit;
 using testsupport::Quoted;
 
-constexpr DWORD kTimeLimit = 30000;
 constexpr DWORD kPreparationFailed = 0x20001004;
 
 const wchar_t kCorruptText[] =
@@ -23,15 +24,7 @@ class StartupTest : public ::testing::Test {
  protected:
   // Packs an installer with the given configuration text into the folder.
   fs::path Pack(const std::string& config, const fs::path& output) {
-    const fs::path configPath = m_dir / L"config.txt";
-    std::ofstream(configPath, std::ios::binary) << config;
-    std::string log;
-    const long code = testsupport::RunToEnd(Quoted(SETUPSFX_SFXPACK) + L" build --stub " + Quoted(SETUPSFX_STUB) +
-                                                L" --config " + Quoted(configPath.wstring()) + L" --archive " +
-                                                Quoted(SETUPSFX_SAMPLE_ARCHIVE) + L" --output " +
-                                                Quoted(output.wstring()),
-                                            kTimeLimit, &log);
-    EXPECT_EQ(code, 0) << log;
+    testsupport::PackInstaller(SETUPSFX_STUB, config, output);
     return output;
   }
 
@@ -53,6 +46,45 @@ TEST_F(StartupTest, FileWithoutBlockShowsCorruptMessageAndFails) {
   ASSERT_TRUE(testsupport::PressButton(box, IDOK));
   ASSERT_TRUE(run.WaitForExit(kTimeLimit));
   EXPECT_EQ(run.ExitCode(), kPreparationFailed);
+}
+
+TEST_F(StartupTest, SilentRunOfABrokenInstallerShowsNothingAndFails) {
+  const fs::path installer = m_dir / L"setup.exe";
+  fs::copy_file(SETUPSFX_STUB, installer);
+
+  testsupport::ProcessDriver run(Quoted(installer.wstring()) + L" /q");
+  EXPECT_EQ(run.WaitForWindow(kTimeLimit), nullptr) << "a window appeared in a silent run";
+  ASSERT_TRUE(run.WaitForExit(kTimeLimit));
+  EXPECT_EQ(run.ExitCode(), kPreparationFailed);
+}
+
+TEST_F(StartupTest, ReducedLevelsStillShowErrors) {
+  const fs::path installer = m_dir / L"setup.exe";
+  fs::copy_file(SETUPSFX_STUB, installer);
+
+  testsupport::ProcessDriver run(Quoted(installer.wstring()) + L" /qb");
+  HWND box = run.WaitForWindow(kTimeLimit);
+  ASSERT_NE(box, nullptr);
+  ASSERT_TRUE(testsupport::PressButton(box, IDOK));
+  ASSERT_TRUE(run.WaitForExit(kTimeLimit));
+  EXPECT_EQ(run.ExitCode(), kPreparationFailed);
+}
+
+TEST_F(StartupTest, HelpIsShownEvenInSilentRunsAndEndsWithZero) {
+  // A file without configuration: help comes before the configuration is read.
+  const fs::path installer = m_dir / L"setup.exe";
+  fs::copy_file(SETUPSFX_STUB, installer);
+
+  testsupport::ProcessDriver run(Quoted(installer.wstring()) + L" /q -? /x");
+  HWND box = run.WaitForWindow(kTimeLimit);
+  ASSERT_NE(box, nullptr) << "no help box appeared";
+  EXPECT_EQ(testsupport::WindowText(box), L"Setup Self-Extractor");
+  const auto texts = testsupport::StaticTexts(box);
+  ASSERT_FALSE(texts.empty());
+  EXPECT_EQ(texts.back().rfind(L"Usage: setup.exe [parameter]", 0), 0u) << "help text missing";
+  ASSERT_TRUE(testsupport::PressButton(box, IDOK));
+  ASSERT_TRUE(run.WaitForExit(kTimeLimit));
+  EXPECT_EQ(run.ExitCode(), 0u);
 }
 
 TEST_F(StartupTest, GoodBlockEndsWithZeroAndShowsNothing) {
