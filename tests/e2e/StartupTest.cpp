@@ -28,14 +28,18 @@ class StartupTest : public ::testing::Test {
     return output;
   }
 
+  // The stub as it is built: a file without configuration block.
+  std::wstring BareInstaller() {
+    const fs::path installer = m_dir / L"setup.exe";
+    fs::copy_file(SETUPSFX_STUB, installer);
+    return Quoted(installer.wstring());
+  }
+
   testsupport::TempDir m_dir;
 };
 
 TEST_F(StartupTest, FileWithoutBlockShowsCorruptMessageAndFails) {
-  const fs::path installer = m_dir / L"setup.exe";
-  fs::copy_file(SETUPSFX_STUB, installer);
-
-  testsupport::ProcessDriver run(Quoted(installer.wstring()));
+  testsupport::ProcessDriver run(BareInstaller());
   ASSERT_TRUE(run.started());
   HWND box = run.WaitForWindow(kTimeLimit);
   ASSERT_NE(box, nullptr) << "no message box appeared";
@@ -49,20 +53,14 @@ TEST_F(StartupTest, FileWithoutBlockShowsCorruptMessageAndFails) {
 }
 
 TEST_F(StartupTest, SilentRunOfABrokenInstallerShowsNothingAndFails) {
-  const fs::path installer = m_dir / L"setup.exe";
-  fs::copy_file(SETUPSFX_STUB, installer);
-
-  testsupport::ProcessDriver run(Quoted(installer.wstring()) + L" /q");
+  testsupport::ProcessDriver run(BareInstaller() + L" /q");
   EXPECT_EQ(run.WaitForWindow(kTimeLimit), nullptr) << "a window appeared in a silent run";
   ASSERT_TRUE(run.WaitForExit(kTimeLimit));
   EXPECT_EQ(run.ExitCode(), kPreparationFailed);
 }
 
 TEST_F(StartupTest, ReducedLevelsStillShowErrors) {
-  const fs::path installer = m_dir / L"setup.exe";
-  fs::copy_file(SETUPSFX_STUB, installer);
-
-  testsupport::ProcessDriver run(Quoted(installer.wstring()) + L" /qb");
+  testsupport::ProcessDriver run(BareInstaller() + L" /qb");
   HWND box = run.WaitForWindow(kTimeLimit);
   ASSERT_NE(box, nullptr);
   ASSERT_TRUE(testsupport::PressButton(box, IDOK));
@@ -72,10 +70,7 @@ TEST_F(StartupTest, ReducedLevelsStillShowErrors) {
 
 TEST_F(StartupTest, HelpIsShownEvenInSilentRunsAndEndsWithZero) {
   // A file without configuration: help comes before the configuration is read.
-  const fs::path installer = m_dir / L"setup.exe";
-  fs::copy_file(SETUPSFX_STUB, installer);
-
-  testsupport::ProcessDriver run(Quoted(installer.wstring()) + L" /q -? /x");
+  testsupport::ProcessDriver run(BareInstaller() + L" /q -? /x");
   HWND box = run.WaitForWindow(kTimeLimit);
   ASSERT_NE(box, nullptr) << "no help box appeared";
   EXPECT_EQ(testsupport::WindowText(box), L"Setup Self-Extractor");
