@@ -15,7 +15,10 @@
 #include "PayloadLocator.h"
 #include "SetupPaths.h"
 #include "kestlib/ErrorText.h"
+#include "kestlib/FolderProperties.h"
 #include "kestlib/MessageBox.h"
+#include "kestlib/SystemInfo.h"
+#include "kestlib/localization/Placeholders.h"
 
 namespace {
 
@@ -33,18 +36,6 @@ constexpr wchar_t kCommandLineHelp[] =
 void ReplaceAll(std::wstring& text, const std::wstring& from, const std::wstring& to) {
   for (std::size_t at = text.find(from); at != std::wstring::npos; at = text.find(from, at + to.size()))
     text.replace(at, from.size(), to);
-}
-
-// True on 64-bit Windows, where this 32-bit program runs under WOW64. The
-// function is looked up because older systems lack it.
-bool RunsUnderWow64() {
-  using IsWow64ProcessFn = BOOL(WINAPI*)(HANDLE, PBOOL);
-  const HMODULE kernel = GetModuleHandleW(L"kernel32");
-  const auto isWow64 =
-      kernel ? reinterpret_cast<IsWow64ProcessFn>(reinterpret_cast<void*>(GetProcAddress(kernel, "IsWow64Process")))
-             : nullptr;
-  BOOL wow64 = FALSE;
-  return isWow64 && isWow64(GetCurrentProcess(), &wow64) && wow64;
 }
 
 std::vector<std::wstring> ArgumentVector() {
@@ -133,7 +124,8 @@ bool CApp::ReadConfiguration() {
     m_extractOnly = true;
     m_askTargetDir = true;
     if (m_extractDir.empty()) {
-      const std::wstring dir = m_config.GetValue(L"main", L"DefaultExtractDir", L"[PersonalFolder]");
+      const std::wstring dir = kestlib::ExpandPlaceholders(
+          m_config.GetValue(L"main", L"DefaultExtractDir", L"[PersonalFolder]"), kestlib::FolderMap());
       const DWORD attributes = GetFileAttributesW(dir.c_str());
       if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) m_extractDir = dir;
     }
@@ -190,12 +182,13 @@ std::int32_t CApp::RunExtraction() {
   settings.setupShow = LanguageInt(L"SetupShow", 1);
   settings.setupFileName = LanguageValue(L"SetupFileName", L"setup.exe");
   settings.setupParams = LanguageValue(L"SetupParams", L"");
-  if (RunsUnderWow64()) {
+  if (kestlib::RunsUnderWow64()) {
     const std::wstring name64 = LanguageValue(L"SetupFileName64", L"");
     if (!name64.empty()) settings.setupFileName = name64;
   }
-  // Folder references such as [ProgramFilesFolder] are expanded here once
-  // the folder properties exist; [ExtractDir] always is.
+  const kestlib::PropertyMap folders = kestlib::FolderMap();
+  settings.setupFileName = kestlib::ExpandPlaceholders(settings.setupFileName, folders);
+  settings.setupParams = kestlib::ExpandPlaceholders(settings.setupParams, folders);
   ReplaceAll(settings.setupFileName, L"[ExtractDir]", settings.extractDir);
   ReplaceAll(settings.setupParams, L"[ExtractDir]", settings.extractDir);
   return RunInstallation(settings);

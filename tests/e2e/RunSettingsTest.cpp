@@ -1,6 +1,10 @@
 // What start-up settles from the configuration and the command line, read
 // through a test build of the stub that reports its settings instead of
 // installing.
+#include <windows.h>
+
+#include <shlobj.h>
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -80,12 +84,17 @@ TEST_F(RunSettingsTest, SwitchesOnlyCountWhenTheyEqualOne) {
   EXPECT_EQ(one["forwardResourceData"], "1");
 }
 
-TEST_F(RunSettingsTest, ExtractOnlyKeyAsksForTheFolderUnderTheProgramsName) {
-  auto s = Run("[main]\nExtractOnly=2\n", L"", L"Product Setup.exe");
+TEST_F(RunSettingsTest, ExtractOnlyKeyOffersTheDocumentsFolder) {
+  auto s = Run("[main]\nExtractOnly=2\n");
   EXPECT_EQ(s["extractOnly"], "1");
   EXPECT_EQ(s["askTargetDir"], "1");
-  // [PersonalFolder] is no existing folder as written: the current folder
-  // plus the program's base name is used.
+  wchar_t documents[MAX_PATH] = {};
+  ASSERT_TRUE(SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_PERSONAL, nullptr, SHGFP_TYPE_CURRENT, documents)));
+  EXPECT_EQ(s["extractDir"], Utf8(documents) + "\\");
+}
+
+TEST_F(RunSettingsTest, MissingDefaultExtractDirFallsBackToTheProgramsName) {
+  auto s = Run("[main]\nExtractOnly=1\nDefaultExtractDir=[TempFolder]no such folder\n", L"", L"Product Setup.exe");
   EXPECT_EQ(s["extractDir"], Folder(L"Product Setup"));
   EXPECT_FALSE(fs::exists(m_dir / L"Product Setup"));
 }
@@ -124,6 +133,18 @@ TEST_F(RunSettingsTest, CommandLineValuesReachTheSettings) {
   EXPECT_EQ(s["archivePath"], "D:\\payload.7z");
   EXPECT_EQ(s["callerSuppliesDataFile"], "1");
   EXPECT_EQ(s["uiLevel"], "1");
+}
+
+TEST_F(RunSettingsTest, FolderReferencesInSetupNameAndParametersAreExpanded) {
+  wchar_t temp[MAX_PATH] = {};
+  GetTempPathW(MAX_PATH, temp);
+  wchar_t longTemp[MAX_PATH] = {};
+  GetLongPathNameW(temp, longTemp, MAX_PATH);
+  auto s = Run("[main]\nSetupFileName=[SystemFolder]\\msiexec.exe\nSetupParams=/log [TempFolder]x.log [personalfolder]\n");
+  wchar_t system[MAX_PATH] = {};
+  GetSystemDirectoryW(system, MAX_PATH);
+  EXPECT_EQ(s["setupFileName"], Utf8(system) + "\\msiexec.exe");
+  EXPECT_EQ(s["setupParams"], "/log " + Utf8(longTemp) + "x.log [personalfolder]");
 }
 
 TEST_F(RunSettingsTest, ExtractDirReferencesBecomeTheExtractionFolder) {
