@@ -3,8 +3,13 @@
 #pragma once
 
 #include <windows.h>
+#include <oleauto.h>
+#include <unknwn.h>
 
 #include <cstdint>
+#include <utility>
+#include <memory>
+#include <type_traits>
 
 namespace kestlib {
 
@@ -50,6 +55,12 @@ struct FileHandleTraits {
 using UniqueHandle = UniqueHandleT<NullHandleTraits>;
 using UniqueFile = UniqueHandleT<FileHandleTraits>;
 
+// A module loaded with LoadLibrary*, freed again when its owner goes.
+struct ModuleFreer {
+  void operator()(HMODULE module) const { FreeLibrary(module); }
+};
+using UniqueModule = std::unique_ptr<std::remove_pointer_t<HMODULE>, ModuleFreer>;
+
 // A read-only view of a file and the mapping object behind it. The file
 // handle stays with the caller.
 class MappedView {
@@ -72,6 +83,112 @@ class MappedView {
   const std::uint8_t* m_base = nullptr;
   std::uint32_t m_size = 0;
   HANDLE m_mapping = nullptr;
+};
+
+// A search started by FindFirstFileW; FindClose, not CloseHandle, ends it.
+class UniqueFind {
+ public:
+  UniqueFind() = default;
+  explicit UniqueFind(HANDLE h) : m_handle(h) {}
+  ~UniqueFind() {
+    if (m_handle != INVALID_HANDLE_VALUE) FindClose(m_handle);
+  }
+  UniqueFind(const UniqueFind&) = delete;
+  UniqueFind& operator=(const UniqueFind&) = delete;
+
+  HANDLE get() const { return m_handle; }
+  explicit operator bool() const { return m_handle != INVALID_HANDLE_VALUE; }
+
+ private:
+  HANDLE m_handle = INVALID_HANDLE_VALUE;
+};
+
+// A COM interface pointer that holds one reference.
+template <typename T>
+class ComPtr {
+ public:
+  ComPtr() = default;
+  ~ComPtr() { reset(); }
+  ComPtr(ComPtr&& other) noexcept : m_ptr(std::exchange(other.m_ptr, nullptr)) {}
+  ComPtr& operator=(ComPtr&& other) noexcept {
+    if (this != &other) {
+      reset();
+      m_ptr = std::exchange(other.m_ptr, nullptr);
+    }
+    return *this;
+  }
+  ComPtr(const ComPtr&) = delete;
+  ComPtr& operator=(const ComPtr&) = delete;
+
+  T* get() const { return m_ptr; }
+  T* operator->() const { return m_ptr; }
+  explicit operator bool() const { return m_ptr != nullptr; }
+  // For a call that hands out a new reference: drops the one held first.
+  T** put() {
+    reset();
+    return &m_ptr;
+  }
+  void** put_void() { return reinterpret_cast<void**>(put()); }
+  void reset() {
+    if (m_ptr) std::exchange(m_ptr, nullptr)->Release();
+  }
+
+ private:
+  T* m_ptr = nullptr;
+};
+
+// A VARIANT that is cleared (freeing a string or releasing an object it
+// holds) when it goes.
+class UniqueVariant {
+ public:
+  UniqueVariant() { VariantInit(&m_value); }
+  ~UniqueVariant() { VariantClear(&m_value); }
+  UniqueVariant(const UniqueVariant&) = delete;
+  UniqueVariant& operator=(const UniqueVariant&) = delete;
+
+  VARIANT& get() { return m_value; }
+
+ private:
+  VARIANT m_value;
+};
+
+// COM on the calling thread for as long as the holder lives. A thread that
+// already runs another apartment model keeps it (result() tells), and is not
+// uninitialized by the holder.
+class ComInitialization {
+ public:
+  explicit ComInitialization(DWORD model) : m_result(CoInitializeEx(nullptr, model)) {}
+  ~ComInitialization() {
+    if (SUCCEEDED(m_result)) CoUninitialize();
+  }
+  ComInitialization(const ComInitialization&) = delete;
+  ComInitialization& operator=(const ComInitialization&) = delete;
+
+  HRESULT result() const { return m_result; }
+
+ private:
+  HRESULT m_result;
+};
+
+// Memory that the system allocated with LocalAlloc for the caller.
+template <typename T>
+class UniqueLocal {
+ public:
+  UniqueLocal() = default;
+  ~UniqueLocal() {
+    if (m_ptr) LocalFree(m_ptr);
+  }
+  UniqueLocal(const UniqueLocal&) = delete;
+  UniqueLocal& operator=(const UniqueLocal&) = delete;
+
+  T* get() const { return m_ptr; }
+  T** put() {
+    if (m_ptr) LocalFree(std::exchange(m_ptr, nullptr));
+    return &m_ptr;
+  }
+
+ private:
+  T* m_ptr = nullptr;
 };
 
 }  // namespace kestlib
