@@ -44,7 +44,7 @@ std::vector<std::wstring> ArgumentVector() {
 
 }  // namespace
 
-CApp::CApp() : CWinApp(L"Setup Self-Extractor") {}
+CApp::CApp() : CWinApp(kAppTitle) {}
 
 BOOL CApp::InitInstance() {
   // The user's locale governs case-insensitive comparisons and blank tests.
