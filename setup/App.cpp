@@ -8,6 +8,8 @@
 #include <clocale>
 #include <cstdlib>
 #include <ctime>
+#include <memory>
+#include <utility>
 #include <vector>
 
 #include "CommandLine.h"
@@ -19,19 +21,13 @@
 #include "kestlib/MessageBox.h"
 #include "kestlib/SystemInfo.h"
 #include "kestlib/localization/Placeholders.h"
+#include "kestlib/localization/XmlStringResourcesLoader.h"
 
 namespace {
 
 constexpr HRESULT kInvalidData = HRESULT_FROM_WIN32(ERROR_INVALID_DATA);
 
-// Shown until the localized string tables arrive.
-constexpr wchar_t kBadArchiveText[] =
-    L"The setup file is corrupted. If you downloaded this file from the internet, please download it again.";
 constexpr wchar_t kAppTitle[] = L"Setup Self-Extractor";
-constexpr wchar_t kCommandLineHelp[] =
-    L"Usage: setup.exe [parameter]\n\nParameter:\n/? show help\n/x [folderpath]\n\n"
-    L"If folderpath was set, files will be extracted to. If it was not set, files will be extracted to current "
-    L"folder.";
 
 void ReplaceAll(std::wstring& text, const std::wstring& from, const std::wstring& to) {
   for (std::size_t at = text.find(from); at != std::wstring::npos; at = text.find(from, at + to.size()))
@@ -56,6 +52,10 @@ BOOL CApp::InitInstance() {
   CWinApp::InitInstance();
   CoInitialize(nullptr);
 
+  if (!SetCulture(L"")) {
+    m_exitCode = ExitStringsUnavailable;
+    return FALSE;
+  }
   if (!ParseCommandLine()) {
     ShowCommandLineHelp();
     m_exitCode = 0;
@@ -83,6 +83,36 @@ int CApp::DoMessageBox(const wchar_t* prompt, UINT type, UINT helpId) {
   return kestlib::ShowMessageBox(prompt, type, helpId, m_uiLevel);
 }
 
+bool CApp::SetCulture(const std::wstring& culture) {
+  if (!m_strings.GetLoaders().empty() && culture == m_culture) return true;
+  m_culture = culture;
+  try {
+    m_strings.ClearLoaders();
+    m_strings.AddLoader(std::make_shared<kestlib::XmlAppStringResourceLoader>());
+    m_strings.Load(culture);
+    if (!culture.empty()) {
+      const std::wstring section = L"LANG_" + culture;
+      const std::wstring productName = m_config.GetValue(section, L"ProductName", L"");
+      if (!productName.empty()) {
+        m_productName = productName;
+        SetAppName(m_productName);
+      }
+      m_strings.SetProperty(L"ProductName", m_productName);
+      // The installer's own wording of the progress texts, per language.
+      for (const auto& [key, id] : {std::pair{L"ProgressTitle", L"SfxProgressTitle"},
+                                    std::pair{L"ProgressText", L"SfxProgressText"},
+                                    std::pair{L"StartSetup", L"StartSetup"}}) {
+        const std::wstring text = m_config.GetValue(section, key, L"");
+        if (!text.empty()) m_strings.SetString(id, text);
+      }
+    }
+  } catch (const std::exception&) {
+    kestlib::AfxMessageBox(L"Could not load string resources.\n" + kestlib::ExceptionDescription(0), MB_ICONERROR);
+    return false;
+  }
+  return true;
+}
+
 bool CApp::ParseCommandLine() {
   CommandLineOptions options;
   options.uiLevel = m_uiLevel;
@@ -100,7 +130,8 @@ bool CApp::ParseCommandLine() {
 
 void CApp::ShowCommandLineHelp() {
   // Shown at every level: the user asked for it.
-  MessageBoxW(nullptr, kCommandLineHelp, kAppTitle, MB_OK | MB_ICONINFORMATION);
+  MessageBoxW(nullptr, m_strings.GetText(L"SfxCommandLineHelp").c_str(), m_strings.GetText(L"SfxAppTitle").c_str(),
+              MB_OK | MB_ICONINFORMATION);
 }
 
 bool CApp::ReadConfiguration() {
@@ -109,7 +140,7 @@ bool CApp::ReadConfiguration() {
   const HRESULT hr = LocatePayload(path, text);
   if (FAILED(hr)) {
     const std::wstring message =
-        hr == kInvalidData ? std::wstring(kBadArchiveText) : kestlib::SystemErrorText(hr) + L"\n\n" + path;
+        hr == kInvalidData ? m_strings.GetText(L"SfxErrorBadArchive") : kestlib::SystemErrorText(hr) + L"\n\n" + path;
     kestlib::AfxMessageBox(message, MB_ICONERROR);
     return false;
   }

@@ -7,6 +7,7 @@
 
 #include "ConfigStore.h"
 #include "RunSettings.h"
+#include "hvmsi/InstallStringResources.h"
 #include "kestlib/framework/WinApp.h"
 
 class CApp : public kestlib::CWinApp {
@@ -17,6 +18,10 @@ class CApp : public kestlib::CWinApp {
   int ExitInstance() override;
   int DoMessageBox(const wchar_t* prompt, UINT type, UINT helpId) override;
 
+  // Loads the string table of a culture (empty: the system's choice) and
+  // the culture's own texts from the configuration; false after showing
+  // why it failed.
+  bool SetCulture(const std::wstring& culture);
   bool ParseCommandLine();
   bool ReadConfiguration();
   bool PrepareExtractDir();
@@ -43,4 +48,5 @@ class CApp : public kestlib::CWinApp {
   bool m_showLanguageDialog = false;
   bool m_askTargetDir = false;
   std::int32_t m_overwriteAnswer = OverwriteYesToAll;
+  hvmsi::InstallStringResources m_strings;
 };
