@@ -9,10 +9,10 @@
 #include <cstdlib>
 #include <ctime>
 #include <memory>
-#include <utility>
 #include <vector>
 
 #include "CommandLine.h"
+#include "CultureTexts.h"
 #include "Installation.h"
 #include "PayloadLocator.h"
 #include "SetupPaths.h"
@@ -91,20 +91,8 @@ bool CApp::SetCulture(const std::wstring& culture) {
     m_strings.AddLoader(std::make_shared<kestlib::XmlAppStringResourceLoader>());
     m_strings.Load(culture);
     if (!culture.empty()) {
-      const std::wstring section = L"LANG_" + culture;
-      const std::wstring productName = m_config.GetValue(section, L"ProductName", L"");
-      if (!productName.empty()) {
-        m_productName = productName;
-        SetAppName(m_productName);
-      }
-      m_strings.SetProperty(L"ProductName", m_productName);
-      // The installer's own wording of the progress texts, per language.
-      for (const auto& [key, id] : {std::pair{L"ProgressTitle", L"SfxProgressTitle"},
-                                    std::pair{L"ProgressText", L"SfxProgressText"},
-                                    std::pair{L"StartSetup", L"StartSetup"}}) {
-        const std::wstring text = m_config.GetValue(section, key, L"");
-        if (!text.empty()) m_strings.SetString(id, text);
-      }
+      ApplyCultureTexts(m_config, culture, m_productName, m_strings);
+      SetAppName(m_productName);
     }
   } catch (const std::exception&) {
     kestlib::AfxMessageBox(L"Could not load string resources.\n" + kestlib::ExceptionDescription(0), MB_ICONERROR);
