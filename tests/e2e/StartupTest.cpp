@@ -82,6 +82,23 @@ TEST_F(StartupTest, HelpIsShownEvenInSilentRunsAndEndsWithZero) {
   EXPECT_EQ(run.ExitCode(), 0u);
 }
 
+TEST_F(StartupTest, MissingStringTablesAreReportedEvenInSilentRuns) {
+  const fs::path installer = m_dir / L"nostrings.exe";
+  fs::copy_file(SETUPSFX_NOSTRINGS_STUB, installer);
+
+  // The tables are loaded before the command line is read.
+  testsupport::ProcessDriver run(Quoted(installer.wstring()) + L" /q");
+  HWND box = run.WaitForWindow(kTimeLimit);
+  ASSERT_NE(box, nullptr) << "no message box appeared";
+  const auto texts = testsupport::StaticTexts(box);
+  ASSERT_FALSE(texts.empty());
+  EXPECT_EQ(texts.back().rfind(L"Could not load string resources.\n", 0), 0u) << texts.back();
+  EXPECT_NE(texts.back().find(L"Failed to load resource"), std::wstring::npos) << texts.back();
+  ASSERT_TRUE(testsupport::PressButton(box, IDOK));
+  ASSERT_TRUE(run.WaitForExit(kTimeLimit));
+  EXPECT_EQ(run.ExitCode(), 0x20000002u);
+}
+
 TEST_F(StartupTest, GoodBlockEndsWithZeroAndShowsNothing) {
   const fs::path installer = Pack("[main]\r\nProductName=Sample Product\r\nSetupFileName=setup.exe\r\n",
                                   m_dir / L"good.exe");
