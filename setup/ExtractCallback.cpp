@@ -1,0 +1,211 @@
+#include "ExtractCallback.h"
+
+#include <Common/Wildcard.h>
+#include <7zip/Archive/IArchive.h>
+#include <7zip/UI/Common/ExtractingFilePath.h>
+
+#include <algorithm>
+#include <limits>
+#include <utility>
+
+#include "RunSettings.h"
+#include "kestlib/Holders.h"
+
+namespace {
+
+constexpr HRESULT kDiskFull = HRESULT_FROM_WIN32(ERROR_DISK_FULL);
+constexpr HRESULT kInvalidData = HRESULT_FROM_WIN32(ERROR_INVALID_DATA);
+constexpr HRESULT kCrcError = HRESULT_FROM_WIN32(ERROR_CRC);
+constexpr unsigned kPasswordChars = 1024;
+
+// Both the progress thread and the item thread may read the total; a lock
+// would be needed if 64-bit atomics were not native on the target.
+static_assert(std::atomic<std::uint64_t>::is_always_lock_free);
+
+HRESULT ItemResult(Int32 opRes) {
+  using namespace NArchive::NExtract::NOperationResult;
+  switch (opRes) {
+    case kOK:
+      return S_OK;
+    case kUnsupportedMethod:
+      return E_NOTIMPL;
+    case kCRCError:
+      return kCrcError;
+    // Everything that says the archive's bytes are not what they should be
+    // is reported as a damaged setup file.
+    case kDataError:
+    case kUnexpectedEnd:
+    case kDataAfterEnd:
+    case kIsNotArc:
+    case kHeadersError:
+    case kWrongPassword:
+      return kInvalidData;
+    default:
+      return E_UNEXPECTED;
+  }
+}
+
+}  // namespace
+
+std::uint32_t PerMille(std::uint64_t completed, std::uint64_t total) {
+  if (completed >= total) return 1000;
+  // Beyond 2^54 bytes both are scaled down until completed * 1000 fits;
+  // total stays above 2^53, far finer than a per mille.
+  while (completed > std::numeric_limits<std::uint64_t>::max() / 1000) {
+    completed >>= 1;
+    total >>= 1;
+  }
+  // Scaling may round completed up to total; it was below it.
+  return static_cast<std::uint32_t>(std::min<std::uint64_t>(completed * 1000 / total, 999));
+}
+
+std::wstring DiskRelativePath(const wchar_t* itemPath, bool isFolder) {
+  UStringVector parts;
+  SplitPathToParts(UString(itemPath), parts);
+  // Not absolute, no empty prefixes kept: what the engine does for full
+  // paths into an output folder.
+  Correct_FsPath(false, false, parts, isFolder);
+  return MakePathFromParts(parts).Ptr();
+}
+
+CExtractCallback::CExtractCallback(IExtractWorker& worker, std::wstring destination,
+                                   FreeSpaceQuery freeSpace)
+    : m_worker(worker), m_destination(std::move(destination)), m_freeSpace(std::move(freeSpace)) {}
+
+LRESULT CExtractCallback::Send(UINT message, WPARAM wParam, LPARAM lParam) const {
+  const HWND window = m_worker.Window();
+  return window ? SendMessageW(window, message, wParam, lParam) : 0;
+}
+
+HRESULT CExtractCallback::ContinueUnlessStopped() const {
+  return m_worker.IsStopRequested() ? E_ABORT : S_OK;
+}
+
+Z7_COM7F_IMF(CExtractCallback::SetTotal(UInt64 total)) {
+  m_worker.SetTotalSize(total);
+  m_total = total;
+  std::uint64_t available = 0;
+  const HRESULT queried = m_freeSpace(m_destination, available);
+  if (queried != S_OK) return FAILED(queried) ? queried : E_FAIL;
+  if (!HasRoomFor(total, available)) return kDiskFull;
+  return ContinueUnlessStopped();
+}
+
+Z7_COM7F_IMF(CExtractCallback::SetCompleted(const UInt64* completed)) {
+  const std::uint64_t total = m_total;
+  if (completed && total != 0) Send(WM_SFX_PROGRESS, 0, PerMille(*completed, total));
+  return ContinueUnlessStopped();
+}
+
+Z7_COM7F_IMF(CExtractCallback::AskOverwrite(const wchar_t* existName, const FILETIME*,
+                                            const UInt64*, const wchar_t*, const FILETIME*,
+                                            const UInt64*, Int32* answer)) {
+  // Our answers are numbered like the dialog's, not like the engine's (whose
+  // 4 means "rename"), so each is mapped by name.
+  switch (Send(WM_SFX_ASK_OVERWRITE, 0, reinterpret_cast<LPARAM>(existName))) {
+    case OverwriteYes:
+      *answer = NOverwriteAnswer::kYes;
+      return S_OK;
+    case OverwriteYesToAll:
+      *answer = NOverwriteAnswer::kYesToAll;
+      return S_OK;
+    case OverwriteNoToAll:
+      *answer = NOverwriteAnswer::kNoToAll;
+      return S_OK;
+    case OverwriteCancel:
+      return E_ABORT;
+    default:
+      *answer = NOverwriteAnswer::kNo;
+      return S_OK;
+  }
+}
+
+Z7_COM7F_IMF(CExtractCallback::PrepareOperation(const wchar_t* name, Int32 isFolder,
+                                                Int32 askExtractMode, const UInt64*)) {
+  const std::wstring relative = DiskRelativePath(name, isFolder != 0);
+  m_worker.AddExtractedItem(isFolder ? relative + L'\\' : relative);
+  m_worker.SetCurrentItem(relative);
+  m_currentPath = m_destination + relative;
+  // A file kept on an overwrite question arrives as skipped; it keeps its time.
+  m_currentIsWritten = askExtractMode == NArchive::NExtract::NAskMode::kExtract;
+  return S_OK;
+}
+
+Z7_COM7F_IMF(CExtractCallback::MessageError(const wchar_t* message)) {
+  m_message = message;
+  return E_FAIL;
+}
+
+Z7_COM7F_IMF(CExtractCallback::SetOperationResult(Int32 opRes, Int32)) {
+  const HRESULT result = ItemResult(opRes);
+  if (result == S_OK && m_currentIsWritten) m_writtenPaths.push_back(m_currentPath);
+  return result;
+}
+
+HRESULT CExtractCallback::AskPassword() {
+  std::vector<wchar_t> buffer(kPasswordChars, L'\0');
+  const LRESULT confirmed = Send(WM_SFX_GET_PASSWORD, reinterpret_cast<WPARAM>(buffer.data()),
+                                 static_cast<LPARAM>(buffer.size()));
+  // The dialog may fill the whole buffer without a terminator.
+  buffer.back() = L'\0';
+  if (confirmed != 1) return E_ABORT;
+  m_password = buffer.data();
+  return S_OK;
+}
+
+Z7_COM7F_IMF(CExtractCallback::CryptoGetTextPassword(BSTR* password)) {
+  *password = nullptr;
+  // An empty answer is not kept, so the next request asks again.
+  if (m_password.empty()) {
+    const HRESULT asked = AskPassword();
+    if (asked != S_OK) return asked;
+  }
+  *password = SysAllocStringLen(m_password.data(), static_cast<UINT>(m_password.size()));
+  return *password ? S_OK : E_OUTOFMEMORY;
+}
+
+HRESULT CExtractCallback::BeforeOpen(const wchar_t*, bool) { return S_OK; }
+
+HRESULT CExtractCallback::OpenResult(const CCodecs*, const CArchiveLink& arcLink,
+                                     const wchar_t* name, HRESULT result) {
+  // No archive in the file: a missing payload.
+  if (result == S_FALSE) return kInvalidData;
+  if (result != S_OK) return result;
+  // When the file holds no archive, the engine tries "<name>.7z" and
+  // "<name>.7z.001" beside an ".exe"; a stray file there is never extracted
+  // in place of our own payload.
+  if (arcLink.Arcs.Size() == 0 || wcscmp(arcLink.Arcs[0].Path, name) != 0) return kInvalidData;
+  return S_OK;
+}
+
+HRESULT CExtractCallback::ThereAreNoFiles() { return S_OK; }
+HRESULT CExtractCallback::ExtractResult(HRESULT result) { return result; }
+
+HRESULT CExtractCallback::SetPassword(const UString& password) {
+  m_password = password.Ptr();
+  return S_OK;
+}
+
+void CExtractCallback::StampExtractedItems() const {
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  for (const std::wstring& path : m_writtenPaths) {
+    // Backup semantics open folders too; a link is stamped itself.
+    const kestlib::UniqueFile item(CreateFileW(
+        path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    // An item that cannot be stamped keeps its stored time; the files are
+    // there, which is what matters to the setup.
+    if (item) SetFileTime(item.get(), nullptr, nullptr, &now);
+  }
+}
+
+HRESULT COpenCallback::Open_CheckBreak() { return m_worker.IsStopRequested() ? E_ABORT : S_OK; }
+HRESULT COpenCallback::Open_SetTotal(const UInt64*, const UInt64*) { return Open_CheckBreak(); }
+HRESULT COpenCallback::Open_SetCompleted(const UInt64*, const UInt64*) { return Open_CheckBreak(); }
+HRESULT COpenCallback::Open_Finished() { return S_OK; }
+
+HRESULT COpenCallback::Open_CryptoGetTextPassword(BSTR* password) {
+  *password = nullptr;
+  return S_OK;
+}

@@ -1,0 +1,87 @@
+// The answers the archive engine gets while it opens and extracts the
+// installer's archive: free space, progress, overwrite questions, the
+// password, and per-item results.
+#pragma once
+
+// The engine needs the COM declarations that WIN32_LEAN_AND_MEAN leaves out.
+#include <objbase.h>
+#include <oleauto.h>
+
+#include <Common/Common.h>
+
+#include <Common/MyCom.h>
+#include <7zip/IPassword.h>
+#include <7zip/UI/Common/ArchiveOpenCallback.h>
+#include <7zip/UI/Common/IFileExtractCallback.h>
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "ExtractArchive.h"
+#include "ExtractRules.h"
+
+// One per extraction; the engine's reference counting owns it.
+//
+// Threads: progress, the password question and the open result come from
+// the thread that runs the extraction; with a filter in the coder chain the
+// item reports (PrepareOperation, AskOverwrite, MessageError,
+// SetOperationResult) come from the engine's decoding thread at the same
+// time. Each group keeps to its own fields, and the item fields are read
+// only after the engine's Extract has returned.
+class CExtractCallback final :
+    public IFolderArchiveExtractCallback,
+    public ICryptoGetTextPassword,
+    public IExtractCallbackUI,
+    public CMyUnknownImp {
+  // Atomic reference count: the engine's threads may hold references.
+  Z7_COM_QI_BEGIN2(IFolderArchiveExtractCallback)
+  Z7_COM_QI_ENTRY(ICryptoGetTextPassword)
+  Z7_COM_QI_END_MT
+  Z7_COM_ADDREF_RELEASE_MT
+
+  Z7_IFACE_COM7_IMP(IProgress)
+  Z7_IFACE_COM7_IMP(IFolderArchiveExtractCallback)
+  Z7_IFACE_COM7_IMP(ICryptoGetTextPassword)
+  Z7_IFACE_IMP(IExtractCallbackUI)
+
+ public:
+  // destination ends with a backslash.
+  CExtractCallback(IExtractWorker& worker, std::wstring destination, FreeSpaceQuery freeSpace);
+
+  // The last text the engine reported through MessageError.
+  const std::wstring& Message() const { return m_message; }
+  // Gives every item the engine wrote the current time as its last-write
+  // time. Call after Extract has returned: the engine sets the stored times
+  // of folders only when it closes the archive.
+  void StampExtractedItems() const;
+
+ private:
+  LRESULT Send(UINT message, WPARAM wParam, LPARAM lParam) const;
+  HRESULT ContinueUnlessStopped() const;
+  HRESULT AskPassword();
+
+  IExtractWorker& m_worker;
+  const std::wstring m_destination;
+  const FreeSpaceQuery m_freeSpace;
+  std::atomic<std::uint64_t> m_total{0};
+  std::wstring m_password;
+  // Item side (see above).
+  std::wstring m_message;
+  std::wstring m_currentPath;
+  bool m_currentIsWritten = false;
+  std::vector<std::wstring> m_writtenPaths;
+};
+
+// The engine's open callback: no password for encrypted headers, so such an
+// archive fails to open; cancelling stops the search.
+class COpenCallback final : public IOpenCallbackUI {
+  Z7_IFACE_IMP(IOpenCallbackUI)
+
+ public:
+  explicit COpenCallback(const IExtractWorker& worker) : m_worker(worker) {}
+
+ private:
+  const IExtractWorker& m_worker;
+};

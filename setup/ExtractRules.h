@@ -1,0 +1,19 @@
+// The arithmetic and path rules of an extraction, free of engine types.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// Free space needed besides the bytes to extract.
+constexpr std::uint64_t kFreeSpaceMargin = 1 << 20;
+// Whether a volume with available bytes takes an extraction of total bytes
+// and the margin; total near 2^64 must not wrap around.
+inline bool HasRoomFor(std::uint64_t total, std::uint64_t available) {
+  return total <= available && available - total >= kFreeSpaceMargin;
+}
+// completed of total bytes in per mille, 0..1000; total is not 0.
+std::uint32_t PerMille(std::uint64_t completed, std::uint64_t total);
+// Where the engine writes an archive item, relative to the destination: its
+// stored path with the parts the engine removes or replaces ("..", drive
+// letters, leading separators, colons) made harmless the same way.
+std::wstring DiskRelativePath(const wchar_t* itemPath, bool isFolder);
