@@ -15,6 +15,7 @@
 #include "CultureTexts.h"
 #include "Installation.h"
 #include "PayloadLocator.h"
+#include "SetupFile.h"
 #include "SetupPaths.h"
 #include "kestlib/ErrorText.h"
 #include "kestlib/FolderProperties.h"
@@ -62,6 +63,10 @@ BOOL CApp::InitInstance() {
     return FALSE;
   }
   if (!ReadConfiguration()) {
+    m_exitCode = ExitPreparationFailed;
+    return FALSE;
+  }
+  if (!CheckSetupFile()) {
     m_exitCode = ExitPreparationFailed;
     return FALSE;
   }
@@ -152,6 +157,14 @@ bool CApp::ReadConfiguration() {
   if (!m_extractOnly && m_uiLevel == UiNormal && m_config.GetInt(L"main", L"SfxProgressVisible", 1) == 0)
     m_uiLevel = UiMinimal;
   return true;
+}
+
+bool CApp::CheckSetupFile() {
+  if (!m_archivePath.empty()) return true;
+  const std::wstring error = SetupFileError(ModulePath(), m_strings);
+  if (error.empty()) return true;
+  kestlib::AfxMessageBox(error, MB_ICONERROR);
+  return false;
 }
 
 bool CApp::PrepareExtractDir() {

@@ -24,6 +24,9 @@ class CApp : public kestlib::CWinApp {
   bool SetCulture(const std::wstring& culture);
   bool ParseCommandLine();
   bool ReadConfiguration();
+  // False after showing why the program's own file is incomplete or no
+  // executable; an archive named with /e is not checked.
+  bool CheckSetupFile();
   bool PrepareExtractDir();
   std::int32_t RunExtraction();
   void ShowCommandLineHelp();

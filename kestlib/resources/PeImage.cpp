@@ -249,4 +249,17 @@ std::optional<ResourceLocation> LocateResource(const std::uint8_t* data, std::si
   return std::nullopt;
 }
 
+std::vector<std::u16string> ListResourceNames(const std::uint8_t* data, std::size_t size,
+                                              const PeImage& image, std::uint16_t typeId) {
+  std::vector<std::u16string> result;
+  const auto tree = OpenResourceTree(Bytes{data, size}, image);
+  if (!tree) return result;
+  const auto names = TypeDirectory(*tree, typeId);
+  if (!names) return result;
+  for (const DirEntry& e : *names) {
+    if (auto name = ReadName(*tree, e)) result.push_back(std::move(*name));
+  }
+  return result;
+}
+
 }  // namespace kestlib

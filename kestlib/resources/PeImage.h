@@ -88,4 +88,9 @@ std::optional<ResourceLocation> LocateResource(const std::uint8_t* data, std::si
                                                const PeImage& image, std::uint16_t typeId,
                                                std::u16string_view name);
 
+// The string names of the resources of the type id, in directory order;
+// numeric ids and names that do not lie inside the tree are left out.
+std::vector<std::u16string> ListResourceNames(const std::uint8_t* data, std::size_t size,
+                                              const PeImage& image, std::uint16_t typeId);
+
 }  // namespace kestlib

@@ -191,4 +191,24 @@ TEST(LocateResource, StaysInsideATruncatedFile) {
   }
 }
 
+TEST(ListResourceNames, GivesStringNamesInDirectoryOrder) {
+  PeContents contents;
+  contents.resources = {{u"HLVID", {0}}, {u"_HLV_VERIFY", kVerifyData}, {u"HV_X", {0}}};
+  const auto bytes = BuildPe(contents).bytes;
+  const std::vector<std::u16string> expected = {u"HLVID", u"_HLV_VERIFY", u"HV_X"};
+  EXPECT_EQ(ListResourceNames(bytes.data(), bytes.size(), Parsed(bytes), 10), expected);
+  EXPECT_TRUE(ListResourceNames(bytes.data(), bytes.size(), Parsed(bytes), 16).empty());
+}
+
+TEST(ListResourceNames, LeavesOutNumericIdsAndNamesOutOfRange) {
+  SyntheticPe pe = Image();
+  WriteLe32(pe.bytes, NameEntry(pe, 0), 7);  // "HLVID" becomes id 7
+  const std::vector<std::u16string> verifyOnly = {u"_HLV_VERIFY"};
+  EXPECT_EQ(ListResourceNames(pe.bytes.data(), pe.bytes.size(), Parsed(pe.bytes), 10), verifyOnly);
+  WriteLe32(pe.bytes, NameEntry(pe, 1), 0xFFFFFFF0u);
+  EXPECT_TRUE(ListResourceNames(pe.bytes.data(), pe.bytes.size(), Parsed(pe.bytes), 10).empty());
+  WriteLe16(pe.bytes, pe.resourceRoot + 14, 0xFFFF);  // the root directory runs past the section
+  EXPECT_TRUE(ListResourceNames(pe.bytes.data(), pe.bytes.size(), Parsed(pe.bytes), 10).empty());
+}
+
 }  // namespace

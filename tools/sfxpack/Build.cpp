@@ -11,6 +11,7 @@
 #include "ConfigText.h"
 #include "Errors.h"
 #include "FileIo.h"
+#include "Forwarding.h"
 #include "Layout.h"
 #include "PayloadFormat.h"
 #include "StubImage.h"
@@ -53,7 +54,7 @@ void RequireSevenZipSignature(const fs::path& archive) {
 
 void WriteInstaller(const fs::path& output, const StubImage& stub,
                     const std::vector<std::uint8_t>& block, const fs::path& archive,
-                    std::uint64_t archiveSize) {
+                    std::uint64_t archiveSize, const std::vector<std::uint8_t>& trailingBlock) {
   PendingFile out(output);
   const payload::StartMarker start = payload::MakeStartMarker();
   const payload::EndMarker end = payload::MakeEndMarker();
@@ -62,6 +63,7 @@ void WriteInstaller(const fs::path& output, const StubImage& stub,
   out.Write(block.data(), block.size());
   out.Write(end.data(), end.size());
   out.Append(archive, archiveSize, "archive");
+  out.Write(trailingBlock.data(), trailingBlock.size());
   out.Commit();
 }
 
@@ -70,6 +72,10 @@ void WriteInstaller(const fs::path& output, const StubImage& stub,
 std::uint64_t BuildInstaller(const BuildOptions& options, std::ostream& notes) {
   RefuseOutputOverInputs(options);
   StubImage stub = LoadStub(options.stub);
+  WriteSlots(stub, options.slots);
+  const std::vector<std::uint8_t> trailingBlock =
+      options.trailingData ? TrailingBlockFor(*options.trailingData, stub, notes)
+                           : std::vector<std::uint8_t>{};
   const std::vector<std::uint8_t> block =
       payload::EncipherText(LoadConfigText(options.config, notes), FreshIv());
   const Layout layout = PlanLayout(stub.bytes.size(), block.size());
@@ -82,11 +88,13 @@ std::uint64_t BuildInstaller(const BuildOptions& options, std::ostream& notes) {
     archive = packed->path();
   }
   const std::uint64_t archiveSize = InputFileSize(archive, "archive");
-  const std::uint64_t fileSize = FinalFileSize(layout, archiveSize);
+  // The size record counts the trailing block too: it ends the file.
+  const std::uint64_t fileSize = FinalFileSize(layout, archiveSize) + trailingBlock.size();
+  if (options.trailingData) RequireTrailingWindow(fileSize);
   RequireSevenZipSignature(archive);
 
   RecordFileSize(stub, fileSize);
-  WriteInstaller(options.output, stub, block, archive, archiveSize);
+  WriteInstaller(options.output, stub, block, archive, archiveSize, trailingBlock);
   return fileSize;
 }
 

@@ -18,6 +18,22 @@ void StorePath(BuildOptions& options, const std::string& value, const std::strin
   target = std::filesystem::u8path(value);
 }
 
+// --slot NAME=VALUE, once per slot; the stub decides which names exist.
+void StoreSlot(BuildOptions& options, const std::string& value, const std::string& name) {
+  const std::size_t equals = value.find('=');
+  if (equals == std::string::npos || equals == 0)
+    throw UsageError(name + " needs NAME=VALUE, not \"" + value + "\"");
+  std::string slot = value.substr(0, equals);
+  for (const auto& given : options.slots)
+    if (given.first == slot) throw UsageError(name + " " + slot + " is given more than once");
+  options.slots.emplace_back(std::move(slot), value.substr(equals + 1));
+}
+
+void StoreTrailingData(BuildOptions& options, const std::string& value, const std::string& name) {
+  if (options.trailingData) throw UsageError(name + " is given more than once");
+  options.trailingData = value;
+}
+
 // The options of build: one row each, read by the parser and the help.
 struct BuildOption {
   const char* name;
@@ -32,10 +48,14 @@ const BuildOption kBuildOptions[] = {
     {"--config", "FILE", "the configuration text, UTF-8", StorePath<&BuildOptions::config>},
     {"--archive", "FILE", "a 7z archive holding the installation files",
      StorePath<&BuildOptions::archive>},
-    {"--folder", "DIR", "pack the contents of DIR with 7-Zip instead of --archive",
+    {"--folder", "DIR", "pack the contents of DIR with 7-Zip, not --archive",
      StorePath<&BuildOptions::folder>},
-    {"--output", "FILE", "the installer to write; replaced only by a complete build",
+    {"--output", "FILE", "the installer; replaced only by a complete build",
      StorePath<&BuildOptions::output>},
+    {"--slot", "NAME=VALUE", "fill the stub's data slot NAME (repeatable)",
+     StoreSlot},
+    {"--trailing-data", "TEXT", "append a data block: NAME=VALUE joined by &",
+     StoreTrailingData},
 };
 
 bool IsHelp(const std::string& arg) { return arg == "--help" || arg == "-h" || arg == "/?"; }
@@ -107,6 +127,7 @@ void PrintHelp(std::ostream& out) {
   out << "Usage:\n"
          "  sfxpack build --stub STUB.exe --config CONFIG.txt\n"
          "                (--archive PAYLOAD.7z | --folder DIR) --output SETUP.exe\n"
+         "                [--slot NAME=VALUE]... [--trailing-data TEXT]\n"
          "  sfxpack inspect SETUP.exe\n"
          "  sfxpack --help\n"
          "\n"
@@ -120,11 +141,18 @@ void PrintHelp(std::ostream& out) {
          "Options of build (also as --option=VALUE):\n";
   for (const BuildOption& option : kBuildOptions) {
     const std::string usage = std::string(option.name) + " " + option.value;
-    out << "  " << std::left << std::setw(16) << usage << option.help << '\n';
+    out << "  " << std::left << std::setw(22) << usage << option.help << '\n';
   }
   out << "\n"
          "The configuration is UTF-8 text; a byte-order mark at its start is removed.\n"
          "The stub must be unsigned: sign the built installer instead.\n"
+         "\n"
+         "Forwarded data (handed to the setup program in SetupValues.dat):\n"
+         "  --slot fills one of the stub's data slots (HLVID, HLVID2, HV_VOLTARIN_PHASH);\n"
+         "  the value must fit the slot (256, 256 and 34 bytes). --trailing-data takes\n"
+         "  entries NAME=VALUE joined by \"&\", where %XX stands for the character with\n"
+         "  that hexadecimal code; the installer reads the block only when its stub has\n"
+         "  no data slots, and only from an installer of at least 65,536 bytes.\n"
          "\n"
          "Environment:\n"
          "  SFXPACK_7Z      the 7-Zip program for --folder\n"

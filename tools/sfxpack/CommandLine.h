@@ -3,7 +3,9 @@
 
 #include <filesystem>
 #include <ostream>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace sfxpack {
@@ -16,6 +18,8 @@ struct BuildOptions {
   std::filesystem::path archive;  // exactly one of archive and folder
   std::filesystem::path folder;
   std::filesystem::path output;
+  std::vector<std::pair<std::string, std::string>> slots;  // name, UTF-8 value; names unique
+  std::optional<std::string> trailingData;  // the block's data text, UTF-8
 };
 
 struct Invocation {

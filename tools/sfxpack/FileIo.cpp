@@ -44,6 +44,16 @@ std::vector<std::uint8_t> ReadFilePrefix(const fs::path& path, std::uint64_t lim
   return bytes;
 }
 
+std::vector<std::uint8_t> ReadFileSuffix(const fs::path& path, std::uint64_t size,
+                                         const std::string& role) {
+  std::ifstream in(path, std::ios::binary);
+  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
+  if (!in.seekg(-static_cast<std::streamoff>(size), std::ios::end) ||
+      !in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(size)))
+    throw PackError("cannot read the end of " + role + " " + Quoted(path));
+  return bytes;
+}
+
 bool SamePath(const fs::path& a, const fs::path& b) {
   std::error_code ec;
   if (fs::equivalent(a, b, ec)) return true;

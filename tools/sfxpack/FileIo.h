@@ -22,6 +22,10 @@ std::uint64_t InputFileSize(const std::filesystem::path& path, const std::string
 std::vector<std::uint8_t> ReadFilePrefix(const std::filesystem::path& path, std::uint64_t limit,
                                          const std::string& role);
 
+// The last size bytes of a file of at least that many bytes.
+std::vector<std::uint8_t> ReadFileSuffix(const std::filesystem::path& path, std::uint64_t size,
+                                         const std::string& role);
+
 // Whether two paths name one file: the same existing file, or the same
 // absolute path once normalized.
 bool SamePath(const std::filesystem::path& a, const std::filesystem::path& b);

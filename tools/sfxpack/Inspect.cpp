@@ -63,6 +63,7 @@ InstallerReport ReadInstaller(const std::filesystem::path& path) {
   r.archiveSignature = HasSignatureAt(bytes, r.archiveOffset);
   r.verifyValue = ReadVerifyValue(bytes, image);
   r.configText = payload::DecipherBlock(bytes.data() + block->offset, block->length);
+  r.forwarded = ReadForwarded(path, bytes, r.fileSize);
   return r;
 }
 
@@ -92,6 +93,7 @@ void PrintReport(const InstallerReport& r, std::ostream& out) {
     out << *r.verifyValue << " (matches the file size)\n";
   else
     out << *r.verifyValue << " (does not match the file size " << r.fileSize << ")\n";
+  PrintForwarded(r.forwarded, out);
   out << "configuration text:\n" << r.configText;
   if (!r.configText.empty() && r.configText.back() != '\n') out << '\n';
 }

@@ -7,6 +7,7 @@
 #include <ostream>
 #include <string>
 
+#include "Forwarding.h"
 #include "kestlib/resources/PeImage.h"
 
 namespace sfxpack {
@@ -22,6 +23,7 @@ struct InstallerReport {
   std::optional<kestlib::DataDirectory> certificate;
   std::optional<std::uint64_t> verifyValue;  // _HLV_VERIFY, when it is 8 bytes long
   std::string configText;
+  ForwardedReport forwarded;
 };
 
 // Reads the layout of an installer the way the installer finds it: the

@@ -1,0 +1,142 @@
+#include "ForwardedData.h"
+
+#include <algorithm>
+#include <exception>
+#include <system_error>
+#include <vector>
+
+#include "ResourceFile.h"
+#include "SetupPaths.h"
+#include "kestlib/Holders.h"
+#include "kestlib/Hresult.h"
+#include "kestlib/io/Utf8.h"
+#include "kestlib/resources/PeImage.h"
+
+namespace {
+
+constexpr HRESULT kNoData = HRESULT_FROM_WIN32(ERROR_NO_MORE_ITEMS);
+constexpr HRESULT kInvalidData = HRESULT_FROM_WIN32(ERROR_INVALID_DATA);
+constexpr HRESULT kShortRead = HRESULT_FROM_WIN32(ERROR_HANDLE_EOF);
+constexpr HRESULT kNotExecutable = HRESULT_FROM_WIN32(ERROR_RESOURCE_DATA_NOT_FOUND);
+constexpr std::uint64_t kSlotWindow = 100 * 1024 * 1024;
+
+// The names of the slots of the file, in directory order.
+HRESULT ListSlots(const std::wstring& path, std::vector<std::u16string>& slots) {
+  kestlib::UniqueFile file;
+  HRESULT hr = OpenFileWithRetry(path, file);
+  if (FAILED(hr)) return hr;
+  LARGE_INTEGER fileSize{};
+  if (!GetFileSizeEx(file.get(), &fileSize)) return kestlib::HresultFromLastError();
+  // An empty file cannot be mapped, and two bytes are needed for "MZ".
+  if (fileSize.QuadPart < 2) return kNotExecutable;
+  kestlib::MappedView view;
+  hr = view.Map(file.get(),
+                static_cast<std::uint32_t>(std::min<std::uint64_t>(fileSize.QuadPart, kSlotWindow)), 0,
+                0, PAGE_READONLY, FILE_MAP_READ);
+  if (FAILED(hr)) return hr;
+  const std::uint8_t* data = view.base();
+  if (data[0] != 'M' || data[1] != 'Z') return kNotExecutable;
+  kestlib::PeImage image;
+  if (kestlib::ParsePeImage(data, view.size(), image) != kestlib::PeError::None)
+    return HRESULT_FROM_WIN32(ERROR_BAD_EXE_FORMAT);
+  for (std::u16string& name :
+       kestlib::ListResourceNames(data, view.size(), image, kestlib::kResourceTypeRcdata)) {
+    if (forwarded::IsSlotName(name)) slots.push_back(std::move(name));
+  }
+  return S_OK;
+}
+
+HRESULT ReadSlots(const std::wstring& path, forwarded::Values& values) {
+  values.clear();
+  std::vector<std::u16string> slots;
+  HRESULT hr = ListSlots(path, slots);
+  if (FAILED(hr)) return hr;
+  std::vector<std::uint8_t> bytes;
+  for (const std::u16string& name : slots) {
+    hr = ReadResourceFromFile(path, kestlib::kResourceTypeRcdata, std::wstring(name.begin(), name.end()),
+                              bytes);
+    if (FAILED(hr)) return hr;
+    values[name] = forwarded::SlotText(bytes.data(), bytes.size());
+  }
+  return values.empty() ? kNoData : S_OK;
+}
+
+HRESULT ReadTrailingBlock(const std::wstring& path, forwarded::Values& values) {
+  kestlib::UniqueFile file;
+  const HRESULT hr = OpenFileWithRetry(path, file);
+  if (FAILED(hr)) return hr;
+  LARGE_INTEGER distance{};
+  distance.QuadPart = -static_cast<LONGLONG>(forwarded::kTrailingWindow);
+  if (!SetFilePointerEx(file.get(), distance, nullptr, FILE_END)) return kestlib::HresultFromLastError();
+  std::vector<std::uint8_t> buffer(forwarded::kTrailingWindow);
+  DWORD read = 0;
+  if (!ReadFile(file.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &read, nullptr))
+    return kestlib::HresultFromLastError();
+  if (read < buffer.size()) return kShortRead;
+  switch (forwarded::ParseTrailingBlock(buffer.data(), buffer.size(), values)) {
+    case forwarded::BlockResult::Read: return S_OK;
+    case forwarded::BlockResult::NotFound: return kNoData;
+    case forwarded::BlockResult::Invalid: return kInvalidData;
+  }
+  return kInvalidData;
+}
+
+HRESULT ReadSource(const std::wstring& path, forwarded::Values& values, ForwardedDataSource source,
+                   ForwardedDataSource* used) {
+  if (source != ForwardedDataSource::Auto)
+    return source == ForwardedDataSource::Resources ? ReadSlots(path, values)
+                                                    : ReadTrailingBlock(path, values);
+  if (used) *used = ForwardedDataSource::Resources;
+  const HRESULT hr = ReadSlots(path, values);
+  if (hr != kNoData) return hr;
+  if (used) *used = ForwardedDataSource::TrailingBlock;
+  return ReadTrailingBlock(path, values);
+}
+
+// Writes all of text or, failing that, no file at all: a cut-off file
+// would hand the setup part of the values as if they were all.
+void WriteWholeFile(const std::wstring& path, const std::string& text) {
+  kestlib::UniqueFile file(
+      CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return;
+  DWORD written = 0;
+  const bool complete = WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+                        written == text.size() && CloseHandle(file.release());
+  if (!complete) {
+    file.reset();
+    DeleteFileW(path.c_str());
+  }
+}
+
+}  // namespace
+
+HRESULT ReadForwardedData(const std::wstring& path, forwarded::Values& values, ForwardedDataSource source,
+                          ForwardedDataSource* used, unsigned options) {
+  if (used) *used = source;
+  try {
+    const HRESULT hr = ReadSource(path, values, source, used);
+    if (SUCCEEDED(hr) && (options & kDropEmptyValues)) forwarded::DropEmptyValues(values);
+    return hr;
+  } catch (const std::system_error& e) {
+    const int code = e.code().value();
+    return code <= 0 ? static_cast<HRESULT>(code) : HRESULT_FROM_WIN32(static_cast<DWORD>(code));
+  } catch (...) {
+    return E_FAIL;
+  }
+}
+
+void WriteSetupValues(const std::wstring& dataFile, const std::wstring& executable) {
+  try {
+    // Whatever was read before a failure is still forwarded.
+    forwarded::Values values;
+    ReadForwardedData(executable, values, ForwardedDataSource::Auto, nullptr, kDropEmptyValues);
+    if (const auto id = forwarded::FileNameIdentifier(kestlib::Utf8FromWide(executable)))
+      values[u"HLVID2"] = forwarded::Utf16FromUtf8(*id);
+    const std::string text = forwarded::SetupValuesText(values);
+    if (!text.empty()) WriteWholeFile(dataFile, text);
+  } catch (...) {
+    // The setup runs without the data rather than not at all.
+  }
+}
+
+void WriteSetupValues(const std::wstring& dataFile) { WriteSetupValues(dataFile, ModulePath()); }

@@ -1,0 +1,148 @@
+// The installer's check of its own file: a download that broke off is
+// refused before anything is created.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "Installers.h"
+#include "ProcessDriver.h"
+#include "TempDir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testsupport::kTimeLimit;
+using testsupport::Quoted;
+
+constexpr DWORD kPreparationFailed = 0x20001004;
+constexpr const char kConfig[] = "[main]\r\nProductName=Sample Product\r\nSetupFileName=setup.exe\r\n";
+
+const std::wstring kCorruptText =
+    L"The setup file is corrupted. If you downloaded this file from the internet, please download it again.";
+
+std::wstring SizeText(std::uintmax_t expected, std::uintmax_t actual) {
+  return kCorruptText + L"\n\nExpected file size: " + std::to_wstring(expected) + L"\nActual file size: " +
+         std::to_wstring(actual);
+}
+
+std::vector<char> ReadAll(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<char>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteAll(const fs::path& path, const std::vector<char>& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+void WriteLe32(std::vector<char>& bytes, std::size_t offset, std::uint32_t value) {
+  for (std::size_t i = 0; i < 4; ++i) bytes.at(offset + i) = static_cast<char>(value >> (8 * i));
+}
+
+std::uint32_t ReadLe32(const std::vector<char>& bytes, std::size_t offset) {
+  std::uint32_t value = 0;
+  for (std::size_t i = 4; i-- > 0;) value = value << 8 | static_cast<std::uint8_t>(bytes.at(offset + i));
+  return value;
+}
+
+class IntegrityTest : public ::testing::Test {
+ protected:
+  fs::path Pack(const std::wstring& name) {
+    const fs::path installer = m_dir / name;
+    testsupport::PackInstaller(SETUPSFX_STUB, kConfig, installer);
+    return installer;
+  }
+
+  // A packed installer that lost its last bytes on the way.
+  fs::path CutOff(const std::wstring& name, std::uintmax_t lost) {
+    const fs::path installer = Pack(name);
+    fs::resize_file(installer, fs::file_size(installer) - lost);
+    return installer;
+  }
+
+  // A packed installer given a certificate table after its end, aligned to
+  // 8 as a signing tool places it.
+  fs::path Signed(const std::wstring& name) {
+    const fs::path installer = Pack(name);
+    std::vector<char> bytes = ReadAll(installer);
+    bytes.resize((bytes.size() + 7) / 8 * 8, 0);
+    const auto offset = static_cast<std::uint32_t>(bytes.size());
+    const std::uint32_t size = 512;
+    bytes.resize(bytes.size() + size, '\xCE');
+    const std::uint32_t header = ReadLe32(bytes, 60);
+    WriteLe32(bytes, header + 152, offset);
+    WriteLe32(bytes, header + 156, size);
+    WriteAll(installer, bytes);
+    return installer;
+  }
+
+  // Runs the installer to the error box, checks its text and presses OK.
+  void ExpectRefusal(const std::wstring& commandLine, const std::wstring& text) {
+    testsupport::ProcessDriver run(commandLine);
+    ASSERT_TRUE(run.started());
+    HWND box = run.WaitForWindow(kTimeLimit);
+    ASSERT_NE(box, nullptr) << "no message box appeared";
+    EXPECT_EQ(testsupport::WindowText(box), L"Sample Product");
+    const auto texts = testsupport::StaticTexts(box);
+    EXPECT_NE(std::find(texts.begin(), texts.end(), text), texts.end())
+        << (texts.empty() ? std::wstring() : texts.back()).c_str();
+    ASSERT_TRUE(testsupport::PressButton(box, IDOK));
+    ASSERT_TRUE(run.WaitForExit(kTimeLimit));
+    EXPECT_EQ(run.ExitCode(), kPreparationFailed);
+  }
+
+  void ExpectSuccess(const std::wstring& commandLine) {
+    testsupport::ProcessDriver run(commandLine);
+    ASSERT_TRUE(run.started());
+    ASSERT_TRUE(run.WaitForExit(kTimeLimit)) << "the run did not end; a window may be waiting";
+    EXPECT_EQ(run.ExitCode(), 0u);
+  }
+
+  testsupport::TempDir m_dir;
+};
+
+TEST_F(IntegrityTest, CompleteInstallerRunsOn) {
+  ExpectSuccess(Quoted(Pack(L"complete.exe").wstring()));
+}
+
+TEST_F(IntegrityTest, CutOffInstallerShowsBothSizesAndFails) {
+  const fs::path installer = CutOff(L"cut.exe", 100);
+  const std::uintmax_t actual = fs::file_size(installer);
+  ExpectRefusal(Quoted(installer.wstring()), SizeText(actual + 100, actual));
+}
+
+TEST_F(IntegrityTest, InstallerWithBytesAppendedIsRefused) {
+  const fs::path installer = Pack(L"longer.exe");
+  const std::uintmax_t expected = fs::file_size(installer);
+  fs::resize_file(installer, expected + 16);
+  ExpectRefusal(Quoted(installer.wstring()), SizeText(expected, expected + 16));
+}
+
+TEST_F(IntegrityTest, SilentRunOfACutOffInstallerShowsNothingAndFails) {
+  testsupport::ProcessDriver run(Quoted(CutOff(L"cut.exe", 100).wstring()) + L" /q");
+  EXPECT_EQ(run.WaitForWindow(kTimeLimit), nullptr) << "a window appeared in a silent run";
+  ASSERT_TRUE(run.WaitForExit(kTimeLimit));
+  EXPECT_EQ(run.ExitCode(), kPreparationFailed);
+}
+
+TEST_F(IntegrityTest, ArchiveNamedOnTheCommandLineSkipsTheCheck) {
+  const fs::path installer = CutOff(L"cut.exe", 100);
+  ExpectSuccess(Quoted(installer.wstring()) + L" /e " + Quoted(SETUPSFX_SAMPLE_ARCHIVE));
+}
+
+TEST_F(IntegrityTest, CompleteSignedInstallerRunsOn) {
+  ExpectSuccess(Quoted(Signed(L"signed.exe").wstring()));
+}
+
+TEST_F(IntegrityTest, SignedInstallerCutShortShowsTheEndOfItsSignature) {
+  const fs::path installer = Signed(L"signed.exe");
+  const std::uintmax_t expected = fs::file_size(installer);
+  fs::resize_file(installer, expected - 300);
+  ExpectRefusal(Quoted(installer.wstring()), SizeText(expected, expected - 300));
+}
+
+}  // namespace
