@@ -30,6 +30,8 @@ class CMfcWorkerThread {
   void Wait();
   virtual void Stop(bool wait);
   virtual bool IsStopRequested() const;
+  // True from Start until Run has returned.
+  bool IsRunning() const;
 
  protected:
   // The thread's body; its result is the thread's exit code.
@@ -37,7 +39,6 @@ class CMfcWorkerThread {
 
  private:
   static unsigned __stdcall ThreadMain(void* self);
-  bool IsRunning() const;
 
   UniqueHandle m_thread;
   DWORD m_ownerThreadId = 0;

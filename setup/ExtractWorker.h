@@ -1,5 +1,4 @@
-// What the extraction needs from the worker that runs it, and the window
-// messages through which it reaches the progress dialog.
+// What the extraction needs from the worker that runs it.
 #pragma once
 
 #include <windows.h>
@@ -7,15 +6,7 @@
 #include <cstdint>
 #include <string>
 
-// Sent (synchronously) to the dialog window; numbers relative to WM_APP.
-// wParam 0, lParam the progress in per mille (0..1000); result ignored.
-constexpr UINT WM_SFX_PROGRESS = WM_APP + 8;
-// wParam 0, lParam the existing file's path (zero-terminated); the result
-// is an OverwriteAnswer (RunSettings.h).
-constexpr UINT WM_SFX_ASK_OVERWRITE = WM_APP + 9;
-// wParam a wide buffer, lParam its size in characters; the dialog fills the
-// buffer with the password and returns 1 when the user confirmed.
-constexpr UINT WM_SFX_GET_PASSWORD = WM_APP + 11;
+#include "WindowMessages.h"
 
 // Implemented by the extraction worker; it outlives one extraction.
 //

@@ -92,7 +92,7 @@ TestDialog::~TestDialog() { DestroyWindow(m_window); }
 
 LRESULT CALLBACK TestDialog::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   auto* dialog = reinterpret_cast<TestDialog*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-  if (dialog && message >= WM_SFX_PROGRESS && message <= WM_SFX_GET_PASSWORD)
+  if (dialog && message >= WM_SFX_EXTRACT_ERROR && message <= WM_SFX_GET_PASSWORD)
     return dialog->Answer(message, wParam, lParam);
   return DefWindowProcW(window, message, wParam, lParam);
 }
@@ -113,6 +113,9 @@ LRESULT TestDialog::Answer(UINT message, WPARAM wParam, LPARAM lParam) {
       std::copy_n(password.c_str(), std::min(size, password.size() + 1), buffer);
       return confirmPassword ? 1 : 2;
     }
+    case WM_SFX_EXTRACT_ERROR:
+      errors.push_back(*reinterpret_cast<const ExtractErrorInfo*>(wParam));
+      return 0;
     default:
       return 0;
   }

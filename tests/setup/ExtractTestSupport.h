@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "ExtractArchive.h"
+#include "ExtractThread.h"
 #include "RunSettings.h"
 
 namespace extracttest {
@@ -54,6 +55,7 @@ class TestDialog {
   std::vector<std::wstring> overwriteQuestions;
   unsigned passwordQuestions = 0;
   std::vector<std::uint32_t> progress;
+  std::vector<ExtractErrorInfo> errors;
 
  private:
   static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -1,0 +1,74 @@
+#include "ExtractThread.h"
+
+#include "kestlib/DeleteDirectoryTree.h"
+
+namespace {
+constexpr HRESULT kInvalidData = HRESULT_FROM_WIN32(ERROR_INVALID_DATA);
+constexpr HRESULT kCrcError = HRESULT_FROM_WIN32(ERROR_CRC);
+constexpr HRESULT kDiskFull = HRESULT_FROM_WIN32(ERROR_DISK_FULL);
+}  // namespace
+
+ExtractErrorInfo DescribeFailure(const ExtractOutcome& outcome, const std::wstring& currentItem,
+                                 std::uint64_t totalSize) {
+  ExtractErrorInfo info;
+  info.code = outcome.result;
+  if (outcome.result == kInvalidData || outcome.result == kCrcError) {
+    info.kind = ExtractBadArchive;
+  } else if (outcome.result == E_FAIL && !outcome.message.empty()) {
+    // The engine's own words, without a system error behind them.
+    info.kind = ExtractFailure;
+    info.code = 0;
+    info.message = outcome.message;
+  } else {
+    info.kind = ExtractSystemError;
+    info.item = currentItem;
+    if (outcome.result == kDiskFull) info.requiredBytes = totalSize;
+  }
+  return info;
+}
+
+CExtractThread::~CExtractThread() {
+  // Run uses this object's members: they must outlive the thread.
+  Stop(true);
+}
+
+bool CExtractThread::Start(const ExtractParams& params) {
+  if (IsRunning()) return false;
+  m_params = params;
+  m_currentItem.clear();
+  m_totalSize = 0;
+  m_items.clear();
+  return CMfcWorkerThread::Start();
+}
+
+DWORD CExtractThread::Run() {
+  const ExtractOutcome outcome = ExtractArchive(*this);
+  if (outcome.result == S_OK) {
+    Post(WM_SFX_EXTRACT_DONE);
+    return 0;
+  }
+  if (outcome.result == E_ABORT) {
+    RemoveFailedExtraction();
+    Post(WM_SFX_EXTRACT_CANCELLED);
+    return 0;
+  }
+  ExtractErrorInfo info = DescribeFailure(outcome, m_currentItem, m_totalSize);
+  // Sent, so the record on this stack stays valid while the dialog reads it.
+  if (m_params.window) SendMessageW(m_params.window, WM_SFX_EXTRACT_ERROR, reinterpret_cast<WPARAM>(&info), 0);
+  RemoveFailedExtraction();
+  Post(WM_SFX_EXTRACT_FAILED);
+  return 0;
+}
+
+void CExtractThread::Post(UINT message) const {
+  // Without a window a post would land in no dialog's queue.
+  if (m_params.window) PostMessageW(m_params.window, message, 0, 0);
+}
+
+void CExtractThread::RemoveFailedExtraction() const {
+  if (!m_params.deleteOnFailure) return;
+  Post(WM_SFX_DELETING_FILES);
+  kestlib::DeleteDirectoryTree(m_params.destination, kestlib::DeleteTreeFlags::RemoveRoot |
+                                                         kestlib::DeleteTreeFlags::Recurse |
+                                                         kestlib::DeleteTreeFlags::ClearReadOnly);
+}

@@ -1,0 +1,115 @@
+// The extraction worker as the progress dialog runs it: on its own thread,
+// reporting by messages, removing a failed temporary folder.
+#include "ExtractThread.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "ExtractTestSupport.h"
+#include "TempDir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using extracttest::Bytes;
+using extracttest::ReadBytes;
+using extracttest::WriteBytes;
+
+const fs::path kData = fs::absolute("extract-data");
+
+class ExtractThreadTest : public ::testing::Test {
+ protected:
+  // Runs the worker to its end, answering its questions, and returns the
+  // messages it posted to the dialog.
+  std::vector<UINT> Run(const fs::path& archive, bool deleteOnFailure = true, bool stopFirst = false) {
+    ExtractParams params;
+    params.window = m_dialog.window();
+    params.archivePath = archive.wstring();
+    params.destination = m_destination.wstring() + L"\\";
+    params.deleteOnFailure = deleteOnFailure;
+    EXPECT_TRUE(m_worker.Start(params));
+    if (stopFirst) m_worker.Stop(false);
+    m_worker.Wait();
+    std::vector<UINT> posted;
+    MSG msg;
+    while (PeekMessageW(&msg, m_dialog.window(), WM_SFX_START_EXTRACT, WM_SFX_GET_PASSWORD, PM_REMOVE))
+      posted.push_back(msg.message);
+    return posted;
+  }
+
+  testsupport::TempDir m_dir;
+  fs::path m_destination = m_dir / L"hlvtest";
+  extracttest::TestDialog m_dialog;
+  CExtractThread m_worker;
+};
+
+TEST_F(ExtractThreadTest, SuccessfulRunReportsDoneAndKeepsTheFiles) {
+  const auto posted = Run(kData / "lzma2.7z");
+  EXPECT_EQ(posted, std::vector<UINT>{WM_SFX_EXTRACT_DONE});
+  EXPECT_TRUE(fs::exists(m_destination / L"readme.txt"));
+  EXPECT_FALSE(m_worker.ExtractedItems().empty());
+  ASSERT_FALSE(m_dialog.progress.empty());
+  EXPECT_EQ(m_dialog.progress.back(), 1000u);
+  EXPECT_TRUE(m_dialog.errors.empty());
+}
+
+TEST_F(ExtractThreadTest, DamagedArchiveIsReportedAndTheTemporaryFolderRemoved) {
+  Bytes damaged = ReadBytes(kData / "copy.7z");
+  damaged[damaged.size() / 2] ^= 0xFF;
+  const fs::path archive = m_dir / L"damaged.7z";
+  WriteBytes(archive, damaged);
+
+  const auto posted = Run(archive);
+  EXPECT_EQ(posted, (std::vector<UINT>{WM_SFX_DELETING_FILES, WM_SFX_EXTRACT_FAILED}));
+  ASSERT_EQ(m_dialog.errors.size(), 1u);
+  EXPECT_EQ(m_dialog.errors[0].kind, ExtractBadArchive);
+  EXPECT_FALSE(fs::exists(m_destination));
+}
+
+TEST_F(ExtractThreadTest, FailedExtractOnlyRunKeepsWhatArrived) {
+  Bytes damaged = ReadBytes(kData / "copy.7z");
+  damaged[damaged.size() / 2] ^= 0xFF;
+  const fs::path archive = m_dir / L"damaged.7z";
+  WriteBytes(archive, damaged);
+
+  const auto posted = Run(archive, false);
+  EXPECT_EQ(posted, std::vector<UINT>{WM_SFX_EXTRACT_FAILED});
+  EXPECT_TRUE(fs::exists(m_destination));
+}
+
+TEST_F(ExtractThreadTest, StoppedRunReportsCancelledWithoutErrorAndRemovesTheFolder) {
+  const auto posted = Run(kData / "lzma2.7z", true, true);
+  EXPECT_EQ(posted, (std::vector<UINT>{WM_SFX_DELETING_FILES, WM_SFX_EXTRACT_CANCELLED}));
+  EXPECT_TRUE(m_dialog.errors.empty());
+  EXPECT_FALSE(fs::exists(m_destination));
+}
+
+TEST_F(ExtractThreadTest, SecondStartWaitsForTheFirstRunToEnd) {
+  Run(kData / "lzma2.7z");
+  // After the first run has ended, the same worker runs again.
+  const auto posted = Run(kData / "copy.7z");
+  EXPECT_EQ(posted, std::vector<UINT>{WM_SFX_EXTRACT_DONE});
+}
+
+TEST(DescribeFailure, SortsOutcomesByKind) {
+  const ExtractErrorInfo bad = DescribeFailure({HRESULT_FROM_WIN32(ERROR_CRC), {}}, L"a.txt", 10);
+  EXPECT_EQ(bad.kind, ExtractBadArchive);
+  EXPECT_EQ(bad.item, L"");
+
+  const ExtractErrorInfo full = DescribeFailure({HRESULT_FROM_WIN32(ERROR_DISK_FULL), {}}, L"big.bin", 12345);
+  EXPECT_EQ(full.kind, ExtractSystemError);
+  EXPECT_EQ(full.item, L"big.bin");
+  EXPECT_EQ(full.requiredBytes, 12345u);
+
+  const ExtractErrorInfo denied = DescribeFailure({E_ACCESSDENIED, {}}, L"locked.dll", 5);
+  EXPECT_EQ(denied.kind, ExtractSystemError);
+  EXPECT_EQ(denied.requiredBytes, 0u);
+
+  const ExtractErrorInfo engine = DescribeFailure({E_FAIL, L"Cannot open the file as archive"}, L"x", 0);
+  EXPECT_EQ(engine.kind, ExtractFailure);
+  EXPECT_EQ(engine.code, 0);
+  EXPECT_EQ(engine.message, L"Cannot open the file as archive");
+}
+
+}  // namespace
