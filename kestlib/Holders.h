@@ -61,6 +61,13 @@ struct ModuleFreer {
 };
 using UniqueModule = std::unique_ptr<std::remove_pointer_t<HMODULE>, ModuleFreer>;
 
+// A GDI object (brush, pen, font, bitmap) deleted when its owner goes; it
+// must no longer be selected into a device context by then.
+struct GdiObjectDeleter {
+  void operator()(HGDIOBJ object) const { DeleteObject(object); }
+};
+using UniqueBrush = std::unique_ptr<std::remove_pointer_t<HBRUSH>, GdiObjectDeleter>;
+
 // A read-only view of a file and the mapping object behind it. The file
 // handle stays with the caller.
 class MappedView {
