@@ -223,7 +223,7 @@ std::int32_t CApp::RunExtraction() {
   settings.setupParams = kestlib::ExpandPlaceholders(settings.setupParams, folders);
   ReplaceAll(settings.setupFileName, L"[ExtractDir]", settings.extractDir);
   ReplaceAll(settings.setupParams, L"[ExtractDir]", settings.extractDir);
-  return RunInstallation(settings);
+  return RunInstallation(settings, m_strings);
 }
 
 std::wstring CApp::MakeTempFolderName() const {

@@ -1,7 +1,9 @@
 #include "Installation.h"
 
-std::int32_t RunInstallation(const RunSettings& /*settings*/) {
-  // The extraction folder is settled; the progress dialog that extracts
-  // into it and starts the setup takes over here.
-  return 0;
+#include "SelfExtractingDlg.h"
+
+std::int32_t RunInstallation(const RunSettings& settings, const kestlib::IStringResources& strings) {
+  CSelfExtractingDlg dialog(nullptr, settings, strings);
+  dialog.DoModal();
+  return dialog.Result();
 }

@@ -10,13 +10,13 @@
 namespace testsupport {
 
 void PackInstaller(const std::filesystem::path& stub, const std::string& config,
-                   const std::filesystem::path& output) {
+                   const std::filesystem::path& output, const std::filesystem::path& archive) {
   std::filesystem::path configPath = output;
   configPath += L".config.txt";
   std::ofstream(configPath, std::ios::binary) << config;
   std::string log;
   const long code = RunToEnd(Quoted(SETUPSFX_SFXPACK) + L" build --stub " + Quoted(stub.wstring()) + L" --config " +
-                                 Quoted(configPath.wstring()) + L" --archive " + Quoted(SETUPSFX_SAMPLE_ARCHIVE) +
+                                 Quoted(configPath.wstring()) + L" --archive " + Quoted(archive.wstring()) +
                                  L" --output " + Quoted(output.wstring()),
                              kTimeLimit, &log);
   ASSERT_EQ(code, 0) << log;

@@ -9,7 +9,7 @@
 #include "Installation.h"
 #include "kestlib/io/Utf8.h"
 
-std::int32_t RunInstallation(const RunSettings& s) {
+std::int32_t RunInstallation(const RunSettings& s, const kestlib::IStringResources& /*strings*/) {
   wchar_t path[MAX_PATH] = {};
   if (GetEnvironmentVariableW(L"SETUPSFX_PROBE_OUT", path, MAX_PATH) == 0) return 0;
   std::ofstream out(path, std::ios::binary);

@@ -99,7 +99,7 @@ TEST_F(StartupTest, MissingStringTablesAreReportedEvenInSilentRuns) {
   EXPECT_EQ(run.ExitCode(), 0x20000002u);
 }
 
-TEST_F(StartupTest, GoodBlockEndsWithZeroAndShowsNothing) {
+TEST_F(StartupTest, GoodBlockEndsWithZero) {
   const fs::path installer = Pack("[main]\r\nProductName=Sample Product\r\nSetupFileName=setup.exe\r\n",
                                   m_dir / L"good.exe");
   testsupport::ProcessDriver run(Quoted(installer.wstring()));

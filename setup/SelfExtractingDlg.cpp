@@ -1,0 +1,253 @@
+#include "SelfExtractingDlg.h"
+
+#include <commctrl.h>
+
+#include <cmath>
+#include <cwchar>
+#include <string>
+
+#include "WindowMessages.h"
+#include "kestlib/DeleteDirectoryTree.h"
+#include "kestlib/ErrorText.h"
+#include "kestlib/MessageBox.h"
+
+namespace {
+
+constexpr UINT kLargeTemplate = 102;
+constexpr UINT kNormalTemplate = 167;
+constexpr int kAppIcon = 128;
+constexpr int kProgressBar = 1000;
+constexpr int kStatusText = 1001;
+constexpr int kHeading = 1002;
+constexpr int kHeadingIcon = 1008;
+constexpr int kProgressRange = 1000;
+
+std::wstring Formatted(const std::wstring& format, int value) {
+  wchar_t text[512] = {};
+  if (std::swprintf(text, 512, format.c_str(), value) < 0) return format;
+  return text;
+}
+
+HICON LoadAppIcon(int width, int height) {
+  return static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kAppIcon), IMAGE_ICON, width,
+                                       height, width == 0 ? LR_DEFAULTSIZE : 0));
+}
+
+}  // namespace
+
+CSelfExtractingDlg::CSelfExtractingDlg(HWND parent, const RunSettings& settings,
+                                       const kestlib::IStringResources& strings)
+    : CVistaDialog(settings.prettyProgress ? kLargeTemplate : kNormalTemplate, parent),
+      m_settings(settings),
+      m_strings(strings),
+      m_taskbarButtonCreated(RegisterWindowMessageW(L"TaskbarButtonCreated")) {}
+
+INT_PTR CSelfExtractingDlg::DoModal() {
+  if (m_settings.uiLevel > UiMinimal) return CDialog::DoModal();
+  if (!Create()) return 0;
+  PostStart();
+  return RunModalLoop();
+}
+
+BOOL CSelfExtractingDlg::OnInitDialog() {
+  CVistaDialog::OnInitDialog();
+  // The shell's message comes from a process that may run with less rights.
+  if (m_taskbarButtonCreated != 0)
+    ChangeWindowMessageFilterEx(m_hWnd, m_taskbarButtonCreated, MSGFLT_ALLOW, nullptr);
+
+  double scale = 1.0;
+  if (HDC dc = GetDC(m_hWnd)) {
+    scale = GetDeviceCaps(dc, LOGPIXELSX) / 96.0;
+    ReleaseDC(m_hWnd, dc);
+  }
+  InitIcons(scale);
+
+  SetDlgItemTextW(m_hWnd, IDCANCEL, Text(L"Cancel").c_str());
+  SetDlgItemTextW(m_hWnd, kStatusText, Text(L"SfxProgressText").c_str());
+  SetWindowTextW(m_hWnd, Formatted(Text(L"SfxProgressTitle"), 0).c_str());
+  if (IsLargeLayout()) InitLargeLayout();
+
+  SendDlgItemMessageW(m_hWnd, kProgressBar, PBM_SETRANGE32, 0, kProgressRange);
+  return TRUE;
+}
+
+void CSelfExtractingDlg::InitIcons(double scale) {
+  m_smallIcon.reset(LoadAppIcon(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON)));
+  m_bigIcon.reset(LoadAppIcon(0, 0));
+  SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_smallIcon.get()));
+  SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_bigIcon.get()));
+  if (!IsLargeLayout()) return;
+  const int size = static_cast<int>(std::lround(48 * scale));
+  m_headingIcon.reset(LoadAppIcon(size, size));
+  SendDlgItemMessageW(m_hWnd, kHeadingIcon, STM_SETICON, reinterpret_cast<WPARAM>(m_headingIcon.get()), 0);
+}
+
+void CSelfExtractingDlg::InitLargeLayout() {
+  LOGFONTW font{};
+  const auto dialogFont = reinterpret_cast<HFONT>(SendMessageW(m_hWnd, WM_GETFONT, 0, 0));
+  if (dialogFont && GetObjectW(dialogFont, sizeof(font), &font) == sizeof(font)) {
+    font.lfWeight = FW_BOLD;
+    m_boldFont.reset(CreateFontIndirectW(&font));
+    SendDlgItemMessageW(m_hWnd, kHeading, WM_SETFONT, reinterpret_cast<WPARAM>(m_boldFont.get()), FALSE);
+  }
+  SetDlgItemTextW(m_hWnd, kHeading, m_settings.productName.c_str());
+
+  // The icon's real size depends on the screen: the texts follow its edge.
+  RECT gap{0, 0, 9, 0};
+  MapDialogRect(m_hWnd, &gap);
+  const LONG left = GetDlgItemRect(GetDlgItem(kHeadingIcon)).right + gap.right;
+  for (int id : {kStatusText, kHeading, kProgressBar}) {
+    HWND control = GetDlgItem(id);
+    const RECT rect = GetDlgItemRect(control);
+    SetWindowPos(control, nullptr, left, rect.top, rect.right - left, rect.bottom - rect.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+}
+
+void CSelfExtractingDlg::OnCancel() {
+  // The worker removes what it extracted before it reports; the dialog
+  // closes on that report, never here.
+  if (kestlib::ShowMessageBox(Text(L"VerifyCancel").c_str(), MB_YESNO | MB_ICONQUESTION, 0, m_settings.uiLevel) !=
+      IDYES)
+    return;
+  m_extractor.Stop(false);
+  EnableWindow(GetDlgItem(IDCANCEL), FALSE);
+}
+
+bool CSelfExtractingDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+  switch (message) {
+    case WM_WINDOWPOSCHANGED:
+      if (!m_started && (reinterpret_cast<const WINDOWPOS*>(lParam)->flags & SWP_SHOWWINDOW)) PostStart();
+      break;
+    case WM_SFX_START_EXTRACT:
+      StartExtraction();
+      return true;
+    case WM_SFX_PROGRESS:
+      // The worker waits for no redraw.
+      ReplyMessage(0);
+      SetPosition(static_cast<int>(lParam));
+      return true;
+    case WM_SFX_EXTRACT_DONE:
+      OnExtractDone();
+      return true;
+    case WM_SFX_EXTRACT_CANCELLED:
+      Close(ExitCancelled, IDCANCEL);
+      return true;
+    case WM_SFX_EXTRACT_FAILED:
+      Close(ExitPreparationFailed, IDCANCEL);
+      return true;
+    case WM_SFX_EXTRACT_ERROR:
+      OnExtractError(*reinterpret_cast<const ExtractErrorInfo*>(wParam));
+      return true;
+    case WM_SFX_DELETING_FILES:
+      SetDlgItemTextW(m_hWnd, kStatusText, Text(L"DeletingTempFiles").c_str());
+      return true;
+    case WM_SFX_ASK_OVERWRITE:
+      result = m_settings.overwriteAnswer;
+      return true;
+    case WM_SFX_GET_PASSWORD:
+      // No password is known: the extraction cancels.
+      result = 0;
+      return true;
+    default:
+      if (message == m_taskbarButtonCreated && message != 0) {
+        CreateTaskbarObject();
+        return true;
+      }
+      break;
+  }
+  return CVistaDialog::HandleMessage(message, wParam, lParam, result);
+}
+
+void CSelfExtractingDlg::PostStart() {
+  m_started = true;
+  PostMessageW(m_hWnd, WM_SFX_START_EXTRACT, 0, 0);
+}
+
+void CSelfExtractingDlg::StartExtraction() {
+  m_params.window = m_hWnd;
+  m_params.archivePath = m_settings.archivePath;
+  m_params.destination = m_settings.extractDir;
+  m_params.deleteOnFailure = !m_settings.extractOnly;
+  if (!m_extractor.Start(m_params)) Close(ExitPreparationFailed, IDCANCEL);
+}
+
+void CSelfExtractingDlg::OnExtractDone() {
+  m_extractor.Wait();
+  SetPosition(kProgressRange);
+  // Until the setup is started from here, a temporary folder has served
+  // its purpose once the extraction succeeded.
+  if (!m_settings.extractOnly)
+    kestlib::DeleteDirectoryTree(m_settings.extractDir, kestlib::DeleteTreeFlags::RemoveRoot |
+                                                            kestlib::DeleteTreeFlags::Recurse |
+                                                            kestlib::DeleteTreeFlags::ClearReadOnly);
+  Close(0, IDOK);
+}
+
+void CSelfExtractingDlg::OnExtractError(const ExtractErrorInfo& info) {
+  if (m_settings.uiLevel == UiSilent) return;
+  SetProgressState(ProgressState::Error);
+  FlashIfInBackground();
+  kestlib::ShowMessageBox(ErrorReport(info).c_str(), MB_ICONERROR, 0, m_settings.uiLevel);
+  SetProgressState(ProgressState::Normal);
+  SetPosition(0);
+}
+
+std::wstring CSelfExtractingDlg::ErrorReport(const ExtractErrorInfo& info) const {
+  if (info.kind == ExtractBadArchive) return Text(L"SfxErrorBadArchive");
+  std::wstring text = Text(L"SfxErrorExtract");
+  wchar_t detail[64] = {};
+  switch (info.kind) {
+    case ExtractSystemError:
+      // A full disk is reported like any other system error here.
+      text += L"\n\n" + kestlib::SystemErrorText(info.code);
+      if (!info.item.empty()) text += L"\n\n" + info.item;
+      break;
+    case ExtractFailure:
+      if (!info.message.empty()) text += L"\n\n" + info.message;
+      if (info.code != 0) {
+        std::swprintf(detail, 64, L" (0x%08X)", static_cast<unsigned>(info.code));
+        text += detail;
+      }
+      break;
+    default:
+      std::swprintf(detail, 64, L"Error type: %d\nError code: 0x%08X", static_cast<int>(info.kind),
+                    static_cast<unsigned>(info.code));
+      text += L"\n\n" + std::wstring(detail);
+      break;
+  }
+  return text;
+}
+
+void CSelfExtractingDlg::FlashIfInBackground() {
+  if (GetForegroundWindow() == m_hWnd) return;
+  UINT count = 0;
+  if (!SystemParametersInfoW(SPI_GETFOREGROUNDFLASHCOUNT, 0, &count, 0)) count = 3;
+  FLASHWINFO flash{sizeof(flash), m_hWnd, FLASHW_CAPTION | FLASHW_TRAY, count, 0};
+  FlashWindowEx(&flash);
+}
+
+void CSelfExtractingDlg::SetPosition(int perMille) {
+  SendDlgItemMessageW(m_hWnd, kProgressBar, PBM_SETPOS, static_cast<WPARAM>(perMille), 0);
+  SetWindowTextW(m_hWnd, Formatted(Text(L"SfxProgressTitle"), perMille / 10).c_str());
+  if (m_taskbar) m_taskbar->SetProgressValue(m_hWnd, static_cast<ULONGLONG>(perMille), kProgressRange);
+}
+
+void CSelfExtractingDlg::SetProgressState(ProgressState state) {
+  SendDlgItemMessageW(m_hWnd, kProgressBar, PBM_SETSTATE, static_cast<WPARAM>(state), 0);
+  if (!m_taskbar) return;
+  m_taskbar->SetProgressState(m_hWnd, state == ProgressState::Error ? TBPF_ERROR : TBPF_NORMAL);
+}
+
+void CSelfExtractingDlg::CreateTaskbarObject() {
+  m_taskbar.reset();
+  if (FAILED(CoCreateInstance(CLSID_TaskbarList, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskbarList3,
+                              m_taskbar.put_void())))
+    return;
+  if (FAILED(m_taskbar->HrInit())) m_taskbar.reset();
+}
+
+void CSelfExtractingDlg::Close(std::int32_t result, INT_PTR code) {
+  m_result = result;
+  EndDialog(code);
+}

@@ -1,0 +1,71 @@
+// The progress dialog: runs the extraction worker, shows its progress in
+// the dialog and on the taskbar button, and does every user interaction the
+// worker asks for. Its result becomes the process exit code.
+#pragma once
+
+#include <windows.h>
+#include <shobjidl.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <type_traits>
+
+#include "ExtractThread.h"
+#include "RunSettings.h"
+#include "kestlib/Holders.h"
+#include "kestlib/localization/IStringResources.h"
+#include "kestlib/ui/VistaDialog.h"
+
+class CSelfExtractingDlg : public kestlib::CVistaDialog {
+ public:
+  CSelfExtractingDlg(HWND parent, const RunSettings& settings, const kestlib::IStringResources& strings);
+
+  // Visible above UiMinimal; otherwise the dialog is created hidden and
+  // extracts at once. Read Result afterwards.
+  INT_PTR DoModal();
+  std::int32_t Result() const { return m_result; }
+
+ protected:
+  BOOL OnInitDialog() override;
+  void OnCancel() override;
+  bool HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+
+ private:
+  // Values of PBST_* for the bar; the taskbar's states are mapped from them.
+  enum class ProgressState { Normal = 1, Error = 2 };
+
+  struct IconDestroyer {
+    void operator()(HICON icon) const { DestroyIcon(icon); }
+  };
+  using UniqueIcon = std::unique_ptr<std::remove_pointer_t<HICON>, IconDestroyer>;
+  using UniqueFont = std::unique_ptr<std::remove_pointer_t<HFONT>, kestlib::GdiObjectDeleter>;
+
+  bool IsLargeLayout() const { return m_settings.prettyProgress; }
+  std::wstring Text(const wchar_t* id) const { return m_strings.GetText(id); }
+  void InitIcons(double scale);
+  void InitLargeLayout();
+  void PostStart();
+  void StartExtraction();
+  void OnExtractDone();
+  void OnExtractError(const ExtractErrorInfo& info);
+  std::wstring ErrorReport(const ExtractErrorInfo& info) const;
+  void FlashIfInBackground();
+  void SetPosition(int perMille);
+  void SetProgressState(ProgressState state);
+  void CreateTaskbarObject();
+  void Close(std::int32_t result, INT_PTR code);
+
+  RunSettings m_settings;
+  const kestlib::IStringResources& m_strings;
+  std::int32_t m_result = 0;
+  ExtractParams m_params;
+  CExtractThread m_extractor;
+  UniqueIcon m_smallIcon;
+  UniqueIcon m_bigIcon;
+  UniqueIcon m_headingIcon;
+  UniqueFont m_boldFont;
+  kestlib::ComPtr<ITaskbarList3> m_taskbar;
+  UINT m_taskbarButtonCreated = 0;
+  bool m_started = false;
+};

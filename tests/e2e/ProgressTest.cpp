@@ -1,0 +1,153 @@
+// Installers that extract their archive behind the progress dialog, run as
+// a user or a deployment script would.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "Installers.h"
+#include "ProcessDriver.h"
+#include "TempDir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testsupport::kTimeLimit;
+using testsupport::Quoted;
+
+constexpr DWORD kPreparationFailed = 0x20001004;
+constexpr const char kConfig[] = "[main]\r\nProductName=Sample Product\r\nSetupFileName=setup.exe\r\n";
+const std::wstring kCorruptText =
+    L"The setup file is corrupted. If you downloaded this file from the internet, please download it again.";
+const std::wstring kTitleEnd = L"Extracting...";
+
+// The temporary folders of runs: hlv and eight letters or digits.
+std::set<std::wstring> TempRunFolders() {
+  wchar_t base[MAX_PATH] = {};
+  GetTempPathW(MAX_PATH, base);
+  std::set<std::wstring> names;
+  std::error_code error;
+  for (const auto& entry : fs::directory_iterator(base, error)) {
+    const std::wstring name = entry.path().filename().wstring();
+    if (name.rfind(L"hlv", 0) == 0) names.insert(name);
+  }
+  return names;
+}
+
+bool EndsWith(const std::wstring& text, const std::wstring& end) {
+  return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+class ProgressTest : public ::testing::Test {
+ protected:
+  fs::path Pack(const std::wstring& name, const std::string& config = kConfig,
+                const fs::path& archive = SETUPSFX_SAMPLE_ARCHIVE) {
+    const fs::path installer = m_dir / name;
+    testsupport::PackInstaller(SETUPSFX_STUB, config, installer, archive);
+    return installer;
+  }
+
+  // True when a window of the run had the progress title before it ended.
+  static bool SawProgressDialog(testsupport::ProcessDriver& run) {
+    const ULONGLONG deadline = GetTickCount64() + kTimeLimit;
+    while (GetTickCount64() < deadline && !run.WaitForExit(0)) {
+      for (HWND window : run.VisibleWindows())
+        if (EndsWith(testsupport::WindowText(window), kTitleEnd)) return true;
+    }
+    return false;
+  }
+
+  // Flips bytes of the archive's packed data; the file keeps its size, so
+  // the check of the installer's own file still passes.
+  fs::path PackDamaged() {
+    const fs::path installer = Pack(L"damaged.exe");
+    std::fstream file(installer, std::ios::binary | std::ios::in | std::ios::out);
+    std::vector<char> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    for (std::size_t i = bytes.size() - kDamageFromEnd; i < bytes.size() - kDamageFromEnd + kDamageLength; ++i)
+      bytes[i] = static_cast<char>(~bytes[i]);
+    file.seekp(0);
+    file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    return installer;
+  }
+
+  static constexpr std::size_t kDamageFromEnd = 150;
+  static constexpr std::size_t kDamageLength = 8;
+  testsupport::TempDir m_dir;
+};
+
+TEST_F(ProgressTest, ExtractOnlyRunFillsTheFolderAndKeepsIt) {
+  const fs::path installer = Pack(L"extract.exe");
+  const fs::path target = m_dir / L"target";
+  testsupport::ProcessDriver run(Quoted(installer.wstring()) + L" /q /x " + Quoted(target.wstring()));
+  ASSERT_TRUE(run.started());
+  EXPECT_EQ(run.WaitForWindow(kTimeLimit), nullptr) << "a window appeared in a silent run";
+  ASSERT_TRUE(run.WaitForExit(kTimeLimit));
+  EXPECT_EQ(run.ExitCode(), 0u);
+  std::ifstream readme(target / L"readme.txt", std::ios::binary);
+  ASSERT_TRUE(readme.is_open()) << "readme.txt was not extracted";
+  const std::string text((std::istreambuf_iterator<char>(readme)), std::istreambuf_iterator<char>());
+  EXPECT_FALSE(text.empty());
+}
+
+TEST_F(ProgressTest, SilentRunRemovesItsTemporaryFolder) {
+  const fs::path installer = Pack(L"silent.exe");
+  const auto before = TempRunFolders();
+  testsupport::ProcessDriver run(Quoted(installer.wstring()) + L" /q");
+  ASSERT_TRUE(run.WaitForExit(kTimeLimit));
+  EXPECT_EQ(run.ExitCode(), 0u);
+  EXPECT_EQ(TempRunFolders(), before);
+}
+
+TEST_F(ProgressTest, VisibleRunShowsProgressAndEndsByItself) {
+  // Many small files keep the dialog on screen for a while.
+  const fs::path installer = Pack(L"visible.exe", kConfig, SETUPSFX_MANY_FILES_ARCHIVE);
+  testsupport::ProcessDriver run(Quoted(installer.wstring()));
+  ASSERT_TRUE(run.started());
+  EXPECT_TRUE(SawProgressDialog(run)) << "no progress dialog appeared";
+  ASSERT_TRUE(run.WaitForExit(kTimeLimit)) << "the dialog did not close by itself";
+  EXPECT_EQ(run.ExitCode(), 0u);
+}
+
+TEST_F(ProgressTest, LargeLayoutRunEndsByItself) {
+  const fs::path installer =
+      Pack(L"pretty.exe", std::string(kConfig) + "SfxProgressPretty=1\r\n", SETUPSFX_MANY_FILES_ARCHIVE);
+  testsupport::ProcessDriver run(Quoted(installer.wstring()));
+  EXPECT_TRUE(SawProgressDialog(run)) << "no progress dialog appeared";
+  ASSERT_TRUE(run.WaitForExit(kTimeLimit)) << "the dialog did not close by itself";
+  EXPECT_EQ(run.ExitCode(), 0u);
+}
+
+TEST_F(ProgressTest, DamagedArchiveIsReportedAndFails) {
+  const fs::path installer = PackDamaged();
+  const auto before = TempRunFolders();
+  testsupport::ProcessDriver run(Quoted(installer.wstring()) + L" /qb");
+  HWND box = nullptr;
+  const ULONGLONG deadline = GetTickCount64() + kTimeLimit;
+  while (!box && GetTickCount64() < deadline && !run.WaitForExit(50)) {
+    for (HWND window : run.VisibleWindows()) {
+      const auto texts = testsupport::StaticTexts(window);
+      if (std::find(texts.begin(), texts.end(), kCorruptText) != texts.end()) box = window;
+    }
+  }
+  ASSERT_NE(box, nullptr) << "no error report appeared";
+  ASSERT_TRUE(testsupport::PressButton(box, IDOK));
+  ASSERT_TRUE(run.WaitForExit(kTimeLimit));
+  EXPECT_EQ(run.ExitCode(), kPreparationFailed);
+  EXPECT_EQ(TempRunFolders(), before);
+}
+
+TEST_F(ProgressTest, SilentRunOfADamagedArchiveShowsNothingAndFails) {
+  const fs::path installer = PackDamaged();
+  const auto before = TempRunFolders();
+  testsupport::ProcessDriver run(Quoted(installer.wstring()) + L" /q");
+  EXPECT_EQ(run.WaitForWindow(kTimeLimit), nullptr) << "a window appeared in a silent run";
+  ASSERT_TRUE(run.WaitForExit(kTimeLimit));
+  EXPECT_EQ(run.ExitCode(), kPreparationFailed);
+  EXPECT_EQ(TempRunFolders(), before);
+}
+
+}  // namespace
