@@ -24,6 +24,10 @@ constexpr const char kConfig[] = "[main]\r\nProductName=Sample Product\r\nSetupF
 const std::wstring kCorruptText =
     L"The setup file is corrupted. If you downloaded this file from the internet, please download it again.";
 const std::wstring kTitleEnd = L"Extracting...";
+const std::wstring kCancelQuestion = L"Do you really want to cancel";
+constexpr DWORD kCancelled = 1602;
+// The slow archive takes about 15 s to extract or clean up under Wine.
+constexpr DWORD kSlowRunLimit = 2 * kTimeLimit;
 
 // The temporary folders of runs: hlv and eight letters or digits.
 std::set<std::wstring> TempRunFolders() {
@@ -59,6 +63,30 @@ class ProgressTest : public ::testing::Test {
         if (EndsWith(testsupport::WindowText(window), kTitleEnd)) return true;
     }
     return false;
+  }
+
+  // The progress dialog of the run, or null when none appeared in time.
+  static HWND FindProgressDialog(testsupport::ProcessDriver& run) {
+    const ULONGLONG deadline = GetTickCount64() + kTimeLimit;
+    while (GetTickCount64() < deadline && !run.WaitForExit(20)) {
+      for (HWND window : run.VisibleWindows())
+        if (EndsWith(testsupport::WindowText(window), kTitleEnd)) return window;
+    }
+    return nullptr;
+  }
+
+  // The question asked on Cancel: another window of the run whose text
+  // starts with kCancelQuestion. Null when none appeared in time.
+  static HWND FindCancelQuestion(testsupport::ProcessDriver& run, HWND dialog) {
+    const ULONGLONG deadline = GetTickCount64() + kTimeLimit;
+    while (GetTickCount64() < deadline && !run.WaitForExit(20)) {
+      for (HWND window : run.VisibleWindows()) {
+        if (window == dialog) continue;
+        for (const auto& text : testsupport::StaticTexts(window))
+          if (text.rfind(kCancelQuestion, 0) == 0) return window;
+      }
+    }
+    return nullptr;
   }
 
   // Flips bytes of the archive's packed data; the file keeps its size, so
@@ -148,6 +176,55 @@ TEST_F(ProgressTest, SilentRunOfADamagedArchiveShowsNothingAndFails) {
   ASSERT_TRUE(run.WaitForExit(kTimeLimit));
   EXPECT_EQ(run.ExitCode(), kPreparationFailed);
   EXPECT_EQ(TempRunFolders(), before);
+}
+
+TEST_F(ProgressTest, ConfirmedCancelStopsTheRunAndRemovesItsFolder) {
+  const fs::path installer = Pack(L"cancel.exe", kConfig, SETUPSFX_SLOW_ARCHIVE);
+  const auto before = TempRunFolders();
+  testsupport::ProcessDriver run(Quoted(installer.wstring()));
+  ASSERT_TRUE(run.started());
+  HWND dialog = FindProgressDialog(run);
+  ASSERT_NE(dialog, nullptr) << "no progress dialog appeared";
+  ASSERT_TRUE(testsupport::PressButton(dialog, IDCANCEL));
+  HWND question = FindCancelQuestion(run, dialog);
+  ASSERT_NE(question, nullptr) << "Cancel asked no question";
+  ASSERT_TRUE(testsupport::PressButton(question, IDYES));
+  // The button stays disabled while the worker stops and cleans up.
+  bool sawDisabled = false;
+  const ULONGLONG deadline = GetTickCount64() + kTimeLimit;
+  while (!sawDisabled && GetTickCount64() < deadline && !run.WaitForExit(0)) {
+    HWND cancel = GetDlgItem(dialog, IDCANCEL);
+    sawDisabled = cancel && IsWindow(dialog) && !IsWindowEnabled(cancel);
+  }
+  EXPECT_TRUE(sawDisabled) << "Cancel was not disabled before the run ended";
+  ASSERT_TRUE(run.WaitForExit(kSlowRunLimit)) << "the run did not end after Cancel";
+  EXPECT_EQ(run.ExitCode(), kCancelled);
+  EXPECT_EQ(TempRunFolders(), before);
+}
+
+TEST_F(ProgressTest, DeclinedCancelLetsTheRunFinish) {
+  const fs::path installer = Pack(L"keepgoing.exe", kConfig, SETUPSFX_SLOW_ARCHIVE);
+  const auto before = TempRunFolders();
+  testsupport::ProcessDriver run(Quoted(installer.wstring()));
+  ASSERT_TRUE(run.started());
+  HWND dialog = FindProgressDialog(run);
+  ASSERT_NE(dialog, nullptr) << "no progress dialog appeared";
+  ASSERT_TRUE(testsupport::PressButton(dialog, IDCANCEL));
+  HWND question = FindCancelQuestion(run, dialog);
+  ASSERT_NE(question, nullptr) << "Cancel asked no question";
+  ASSERT_TRUE(testsupport::PressButton(question, IDNO));
+  ASSERT_TRUE(run.WaitForExit(kSlowRunLimit)) << "the run did not finish after No";
+  EXPECT_EQ(run.ExitCode(), 0u);
+  EXPECT_EQ(TempRunFolders(), before);
+}
+
+TEST_F(ProgressTest, MinimalUiRunShowsNothingAndSucceeds) {
+  const fs::path installer = Pack(L"minimal.exe", kConfig, SETUPSFX_MANY_FILES_ARCHIVE);
+  testsupport::ProcessDriver run(Quoted(installer.wstring()) + L" /qm");
+  ASSERT_TRUE(run.started());
+  EXPECT_EQ(run.WaitForWindow(kTimeLimit), nullptr) << "a window appeared in a /qm run";
+  ASSERT_TRUE(run.WaitForExit(kTimeLimit));
+  EXPECT_EQ(run.ExitCode(), 0u);
 }
 
 }  // namespace
