@@ -102,6 +102,18 @@ class ProgressTest : public ::testing::Test {
     return installer;
   }
 
+  // Presses Cancel on the running progress dialog and gives the question
+  // the answer; the dialog is returned for further checks.
+  static void AnswerCancelQuestion(testsupport::ProcessDriver& run, int answer, HWND& dialog) {
+    ASSERT_TRUE(run.started());
+    dialog = FindProgressDialog(run);
+    ASSERT_NE(dialog, nullptr) << "no progress dialog appeared";
+    ASSERT_TRUE(testsupport::PressButton(dialog, IDCANCEL));
+    HWND question = FindCancelQuestion(run, dialog);
+    ASSERT_NE(question, nullptr) << "Cancel asked no question";
+    ASSERT_TRUE(testsupport::PressButton(question, answer));
+  }
+
   static constexpr std::size_t kDamageFromEnd = 150;
   static constexpr std::size_t kDamageLength = 8;
   testsupport::TempDir m_dir;
@@ -182,13 +194,8 @@ TEST_F(ProgressTest, ConfirmedCancelStopsTheRunAndRemovesItsFolder) {
   const fs::path installer = Pack(L"cancel.exe", kConfig, SETUPSFX_SLOW_ARCHIVE);
   const auto before = TempRunFolders();
   testsupport::ProcessDriver run(Quoted(installer.wstring()));
-  ASSERT_TRUE(run.started());
-  HWND dialog = FindProgressDialog(run);
-  ASSERT_NE(dialog, nullptr) << "no progress dialog appeared";
-  ASSERT_TRUE(testsupport::PressButton(dialog, IDCANCEL));
-  HWND question = FindCancelQuestion(run, dialog);
-  ASSERT_NE(question, nullptr) << "Cancel asked no question";
-  ASSERT_TRUE(testsupport::PressButton(question, IDYES));
+  HWND dialog = nullptr;
+  ASSERT_NO_FATAL_FAILURE(AnswerCancelQuestion(run, IDYES, dialog));
   // The button stays disabled while the worker stops and cleans up.
   bool sawDisabled = false;
   const ULONGLONG deadline = GetTickCount64() + kTimeLimit;
@@ -206,13 +213,8 @@ TEST_F(ProgressTest, DeclinedCancelLetsTheRunFinish) {
   const fs::path installer = Pack(L"keepgoing.exe", kConfig, SETUPSFX_SLOW_ARCHIVE);
   const auto before = TempRunFolders();
   testsupport::ProcessDriver run(Quoted(installer.wstring()));
-  ASSERT_TRUE(run.started());
-  HWND dialog = FindProgressDialog(run);
-  ASSERT_NE(dialog, nullptr) << "no progress dialog appeared";
-  ASSERT_TRUE(testsupport::PressButton(dialog, IDCANCEL));
-  HWND question = FindCancelQuestion(run, dialog);
-  ASSERT_NE(question, nullptr) << "Cancel asked no question";
-  ASSERT_TRUE(testsupport::PressButton(question, IDNO));
+  HWND dialog = nullptr;
+  ASSERT_NO_FATAL_FAILURE(AnswerCancelQuestion(run, IDNO, dialog));
   ASSERT_TRUE(run.WaitForExit(kSlowRunLimit)) << "the run did not finish after No";
   EXPECT_EQ(run.ExitCode(), 0u);
   EXPECT_EQ(TempRunFolders(), before);
