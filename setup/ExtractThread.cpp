@@ -1,6 +1,9 @@
 #include "ExtractThread.h"
 
+#include <cwchar>
+
 #include "kestlib/DeleteDirectoryTree.h"
+#include "kestlib/ErrorText.h"
 
 namespace {
 constexpr HRESULT kInvalidData = HRESULT_FROM_WIN32(ERROR_INVALID_DATA);
@@ -25,6 +28,32 @@ ExtractErrorInfo DescribeFailure(const ExtractOutcome& outcome, const std::wstri
     if (outcome.result == kDiskFull) info.requiredBytes = totalSize;
   }
   return info;
+}
+
+std::wstring ExtractErrorReport(const ExtractErrorInfo& info, const kestlib::IStringResources& strings) {
+  if (info.kind == ExtractBadArchive) return strings.GetText(L"SfxErrorBadArchive");
+  std::wstring text = strings.GetText(L"SfxErrorExtract");
+  wchar_t detail[64] = {};
+  switch (info.kind) {
+    case ExtractSystemError:
+      // A full disk is reported like any other system error here.
+      text += L"\n\n" + kestlib::SystemErrorText(info.code);
+      if (!info.item.empty()) text += L"\n\n" + info.item;
+      break;
+    case ExtractFailure:
+      if (!info.message.empty()) text += L"\n\n" + info.message;
+      if (info.code != 0) {
+        std::swprintf(detail, 64, L" (0x%08X)", static_cast<unsigned>(info.code));
+        text += detail;
+      }
+      break;
+    default:
+      std::swprintf(detail, 64, L"Error type: %d\nError code: 0x%08X", static_cast<int>(info.kind),
+                    static_cast<unsigned>(info.code));
+      text += L"\n\n" + std::wstring(detail);
+      break;
+  }
+  return text;
 }
 
 CExtractThread::~CExtractThread() {

@@ -11,6 +11,7 @@
 #include "ExtractArchive.h"
 #include "ExtractWorker.h"
 #include "kestlib/WorkerThread.h"
+#include "kestlib/localization/IStringResources.h"
 
 // What the dialog hands the worker for one run, by copy.
 struct ExtractParams {
@@ -42,6 +43,9 @@ struct ExtractErrorInfo {
 // How a finished extraction is reported.
 ExtractErrorInfo DescribeFailure(const ExtractOutcome& outcome, const std::wstring& currentItem,
                                  std::uint64_t totalSize);
+
+// The text of the error report the user sees for a failed extraction.
+std::wstring ExtractErrorReport(const ExtractErrorInfo& info, const kestlib::IStringResources& strings);
 
 class CExtractThread : public kestlib::CMfcWorkerThread, public IExtractWorker {
  public:

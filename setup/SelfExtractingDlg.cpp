@@ -6,6 +6,7 @@
 #include <cwchar>
 #include <string>
 
+#include "SetupCommand.h"
 #include "WindowMessages.h"
 #include "kestlib/DeleteDirectoryTree.h"
 #include "kestlib/ErrorText.h"
@@ -31,6 +32,17 @@ std::wstring Formatted(const std::wstring& format, int value) {
 HICON LoadAppIcon(int width, int height) {
   return static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kAppIcon), IMAGE_ICON, width,
                                        height, width == 0 ? LR_DEFAULTSIZE : 0));
+}
+
+bool IsExistingFile(const std::wstring& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::wstring SystemFolder() {
+  wchar_t folder[MAX_PATH] = {};
+  const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
+  return length > 0 && length < MAX_PATH ? std::wstring(folder, length) : std::wstring();
 }
 
 }  // namespace
@@ -105,6 +117,9 @@ void CSelfExtractingDlg::InitLargeLayout() {
 }
 
 void CSelfExtractingDlg::OnCancel() {
+  // Escape and the close box still arrive once a cancel is under way or
+  // the setup has been started.
+  if (!IsWindowEnabled(GetDlgItem(IDCANCEL))) return;
   // The worker removes what it extracted before it reports; the dialog
   // closes on that report, never here.
   if (kestlib::ShowMessageBox(Text(L"VerifyCancel").c_str(), MB_YESNO | MB_ICONQUESTION, 0, m_settings.uiLevel) !=
@@ -129,6 +144,14 @@ bool CSelfExtractingDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lPara
       return true;
     case WM_SFX_EXTRACT_DONE:
       OnExtractDone();
+      return true;
+    case WM_SFX_HIDE:
+      ShowWindow(m_hWnd, SW_HIDE);
+      return true;
+    case WM_SFX_SETUP_DONE:
+      // The report is the worker's last act.
+      m_setup.Wait();
+      OnSetupDone(static_cast<DWORD>(wParam), lParam == 1, m_setup.ErrorFileName());
       return true;
     case WM_SFX_EXTRACT_CANCELLED:
       Close(ExitCancelled, IDCANCEL);
@@ -175,48 +198,56 @@ void CSelfExtractingDlg::StartExtraction() {
 void CSelfExtractingDlg::OnExtractDone() {
   m_extractor.Wait();
   SetPosition(kProgressRange);
-  // Until the setup is started from here, a temporary folder has served
-  // its purpose once the extraction succeeded.
-  if (!m_settings.extractOnly)
-    kestlib::DeleteDirectoryTree(m_settings.extractDir, kestlib::DeleteTreeFlags::RemoveRoot |
-                                                            kestlib::DeleteTreeFlags::Recurse |
-                                                            kestlib::DeleteTreeFlags::ClearReadOnly);
-  Close(0, IDOK);
+  if (m_settings.extractOnly) {
+    Close(0, IDOK);
+    return;
+  }
+  StartSetup();
+}
+
+void CSelfExtractingDlg::StartSetup() {
+  SetDlgItemTextW(m_hWnd, kStatusText, Text(L"StartSetup").c_str());
+  EnableWindow(GetDlgItem(IDCANCEL), FALSE);
+  const SetupCommand command =
+      MakeSetupCommand(m_settings, OwnArgumentTail(GetCommandLineW()), SystemFolder(), IsExistingFile);
+  SetupLaunchInfo info;
+  info.window = m_hWnd;
+  info.cleanupFolder = m_settings.extractDir;
+  info.valuesFilePath = command.valuesFilePath;
+  info.programPath = command.program;
+  info.arguments = command.arguments;
+  info.showCommand = m_settings.setupShow;
+  if (m_setup.Start(info)) return;
+  // Without a worker the start fails here, the way the worker reports it.
+  const DWORD code = GetLastError();
+  kestlib::DeleteDirectoryTree(m_settings.extractDir, kestlib::DeleteTreeFlags::RemoveRoot |
+                                                          kestlib::DeleteTreeFlags::Recurse |
+                                                          kestlib::DeleteTreeFlags::ClearReadOnly);
+  OnSetupDone(code != 0 ? code : static_cast<DWORD>(ERROR_NOT_ENOUGH_MEMORY), false, command.program);
+}
+
+void CSelfExtractingDlg::OnSetupDone(DWORD code, bool ran, const std::wstring& program) {
+  if (ran) {
+    Close(static_cast<std::int32_t>(code), IDOK);
+    return;
+  }
+  if (code == ERROR_CANCELLED) {
+    // The user refused the elevation prompt.
+    Close(ExitCancelled, IDOK);
+    return;
+  }
+  const std::wstring text = kestlib::SystemErrorText(static_cast<std::int32_t>(code)) + L"\n\n" + program;
+  kestlib::ShowMessageBox(text.c_str(), MB_ICONERROR, 0, m_settings.uiLevel);
+  Close(ExitSetupNotStarted, IDOK);
 }
 
 void CSelfExtractingDlg::OnExtractError(const ExtractErrorInfo& info) {
   if (m_settings.uiLevel == UiSilent) return;
   SetProgressState(ProgressState::Error);
   FlashIfInBackground();
-  kestlib::ShowMessageBox(ErrorReport(info).c_str(), MB_ICONERROR, 0, m_settings.uiLevel);
+  kestlib::ShowMessageBox(ExtractErrorReport(info, m_strings).c_str(), MB_ICONERROR, 0, m_settings.uiLevel);
   SetProgressState(ProgressState::Normal);
   SetPosition(0);
-}
-
-std::wstring CSelfExtractingDlg::ErrorReport(const ExtractErrorInfo& info) const {
-  if (info.kind == ExtractBadArchive) return Text(L"SfxErrorBadArchive");
-  std::wstring text = Text(L"SfxErrorExtract");
-  wchar_t detail[64] = {};
-  switch (info.kind) {
-    case ExtractSystemError:
-      // A full disk is reported like any other system error here.
-      text += L"\n\n" + kestlib::SystemErrorText(info.code);
-      if (!info.item.empty()) text += L"\n\n" + info.item;
-      break;
-    case ExtractFailure:
-      if (!info.message.empty()) text += L"\n\n" + info.message;
-      if (info.code != 0) {
-        std::swprintf(detail, 64, L" (0x%08X)", static_cast<unsigned>(info.code));
-        text += detail;
-      }
-      break;
-    default:
-      std::swprintf(detail, 64, L"Error type: %d\nError code: 0x%08X", static_cast<int>(info.kind),
-                    static_cast<unsigned>(info.code));
-      text += L"\n\n" + std::wstring(detail);
-      break;
-  }
-  return text;
 }
 
 void CSelfExtractingDlg::FlashIfInBackground() {

@@ -13,6 +13,7 @@
 
 #include "ExtractThread.h"
 #include "RunSettings.h"
+#include "SetupThread.h"
 #include "kestlib/Holders.h"
 #include "kestlib/localization/IStringResources.h"
 #include "kestlib/ui/VistaDialog.h"
@@ -48,8 +49,9 @@ class CSelfExtractingDlg : public kestlib::CVistaDialog {
   void PostStart();
   void StartExtraction();
   void OnExtractDone();
+  void StartSetup();
+  void OnSetupDone(DWORD code, bool ran, const std::wstring& program);
   void OnExtractError(const ExtractErrorInfo& info);
-  std::wstring ErrorReport(const ExtractErrorInfo& info) const;
   void FlashIfInBackground();
   void SetPosition(int perMille);
   void SetProgressState(ProgressState state);
@@ -61,6 +63,7 @@ class CSelfExtractingDlg : public kestlib::CVistaDialog {
   std::int32_t m_result = 0;
   ExtractParams m_params;
   CExtractThread m_extractor;
+  CSetupThread m_setup;
   UniqueIcon m_smallIcon;
   UniqueIcon m_bigIcon;
   UniqueIcon m_headingIcon;

@@ -8,6 +8,8 @@
 
 #include "ExtractTestSupport.h"
 #include "TempDir.h"
+#include "kestlib/ErrorText.h"
+#include "kestlib/localization/MemStringResources.h"
 
 namespace {
 
@@ -110,6 +112,44 @@ TEST(DescribeFailure, SortsOutcomesByKind) {
   EXPECT_EQ(engine.kind, ExtractFailure);
   EXPECT_EQ(engine.code, 0);
   EXPECT_EQ(engine.message, L"Cannot open the file as archive");
+}
+
+class ExtractErrorReportTest : public ::testing::Test {
+ protected:
+  ExtractErrorReportTest() {
+    m_strings.SetString(L"SfxErrorBadArchive", L"The setup file is corrupted.");
+    m_strings.SetString(L"SfxErrorExtract", L"Could not extract.");
+  }
+
+  std::wstring Report(std::int32_t kind, std::int32_t code, const std::wstring& message = L"",
+                      const std::wstring& item = L"") const {
+    ExtractErrorInfo info;
+    info.kind = kind;
+    info.code = code;
+    info.message = message;
+    info.item = item;
+    return ExtractErrorReport(info, m_strings);
+  }
+
+  kestlib::MemStringResources m_strings;
+};
+
+TEST_F(ExtractErrorReportTest, EachKindHasItsText) {
+  EXPECT_EQ(Report(ExtractBadArchive, HRESULT_FROM_WIN32(ERROR_CRC), L"ignored", L"a.txt"),
+            L"The setup file is corrupted.");
+  EXPECT_EQ(Report(ExtractSystemError, E_ACCESSDENIED, L"", L"C:\\Temp\\locked.dll"),
+            L"Could not extract.\n\n" + kestlib::SystemErrorText(E_ACCESSDENIED) + L"\n\nC:\\Temp\\locked.dll");
+  EXPECT_EQ(Report(ExtractSystemError, E_ACCESSDENIED),
+            L"Could not extract.\n\n" + kestlib::SystemErrorText(E_ACCESSDENIED));
+  EXPECT_EQ(Report(ExtractFailure, 0, L"Cannot open the file as archive"),
+            L"Could not extract.\n\nCannot open the file as archive");
+  EXPECT_EQ(Report(ExtractFailure, 7, L"Unsupported method"), L"Could not extract.\n\nUnsupported method (0x00000007)");
+  EXPECT_EQ(Report(7, -2147467259), L"Could not extract.\n\nError type: 7\nError code: 0x80004005");
+}
+
+TEST_F(ExtractErrorReportTest, FailureWithOnlyACodeAppendsItDirectly) {
+  EXPECT_EQ(Report(ExtractFailure, 5), L"Could not extract. (0x00000005)");
+  EXPECT_EQ(Report(ExtractFailure, 0), L"Could not extract.");
 }
 
 }  // namespace

@@ -1,0 +1,102 @@
+#include "SetupCommand.h"
+
+namespace {
+
+bool IsAsciiLetter(wchar_t c) { return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z'); }
+
+wchar_t AsciiLower(wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c; }
+
+// A UNC path or one that starts with a drive letter.
+bool IsAbsolutePath(const std::wstring& path) {
+  return path.compare(0, 2, L"\\\\") == 0 || (path.size() >= 2 && IsAsciiLetter(path[0]) && path[1] == L':');
+}
+
+}  // namespace
+
+std::wstring QuoteArgument(const std::wstring& text) {
+  if (text.empty()) return L"\"\"";
+  std::wstring quoted;
+  quoted.reserve(text.size() + 2);
+  for (wchar_t c : text) {
+    if (c == L'"') quoted += L'\\';
+    quoted += c;
+  }
+  if (text.find_first_of(L" \t\r\n") == std::wstring::npos) return quoted;
+  // A final backslash would escape the closing quote.
+  if (quoted.back() == L'\\') quoted += L'\\';
+  return L'"' + quoted + L'"';
+}
+
+void AppendArgument(std::wstring& commandLine, const std::wstring& text) {
+  AppendRawArguments(commandLine, QuoteArgument(text));
+}
+
+void AppendRawArguments(std::wstring& commandLine, const std::wstring& text) {
+  if (!commandLine.empty()) commandLine += L' ';
+  commandLine += text;
+}
+
+std::wstring OwnArgumentTail(const std::wstring& commandLine) {
+  std::size_t start;
+  if (!commandLine.empty() && commandLine[0] == L'"') {
+    const std::size_t closing = commandLine.find(L'"', 1);
+    if (closing == std::wstring::npos) return {};
+    // The blank after the closing quote separates the path from the tail.
+    start = closing + 2;
+  } else {
+    const std::size_t blank = commandLine.find(L' ');
+    if (blank == std::wstring::npos) return {};
+    start = blank + 1;
+  }
+  return start < commandLine.size() ? commandLine.substr(start) : std::wstring();
+}
+
+std::wstring JoinPath(const std::wstring& folder, const std::wstring& name) {
+  if (folder.empty() || folder.back() == L'\\') return folder + name;
+  return folder + L'\\' + name;
+}
+
+std::wstring PathExtension(const std::wstring& path) {
+  const std::size_t period = path.rfind(L'.');
+  return period == std::wstring::npos ? std::wstring() : path.substr(period);
+}
+
+bool SameExtension(const std::wstring& extension, const wchar_t* expected) {
+  std::size_t i = 0;
+  for (; i < extension.size() && expected[i] != L'\0'; ++i)
+    if (AsciiLower(extension[i]) != AsciiLower(expected[i])) return false;
+  return i == extension.size() && expected[i] == L'\0';
+}
+
+SetupCommand MakeSetupCommand(const RunSettings& settings, const std::wstring& ownArgumentTail,
+                              const std::wstring& systemFolder,
+                              const std::function<bool(const std::wstring&)>& isFile) {
+  SetupCommand command;
+  command.program = settings.setupFileName;
+  if (!IsAbsolutePath(command.program)) {
+    command.program = JoinPath(settings.extractDir, settings.setupFileName);
+    // Archives that keep the product apart from their own files.
+    if (!isFile(command.program))
+      command.program = JoinPath(settings.extractDir, L"product\\" + settings.setupFileName);
+  }
+
+  const std::wstring extension = PathExtension(command.program);
+  if (SameExtension(extension, L".msi") || SameExtension(extension, L".ms_")) {
+    AppendArgument(command.arguments, L"/i");
+    AppendArgument(command.arguments, command.program);
+    command.program = JoinPath(systemFolder, L"msiexec.exe");
+  } else if (settings.forwardResourceData) {
+    if (!settings.callerSuppliesDataFile) {
+      command.valuesFilePath = JoinPath(settings.extractDir, L"SetupValues.dat");
+      AppendArgument(command.arguments, L"-m");
+      AppendArgument(command.arguments, command.valuesFilePath);
+    }
+    if (settings.hasLanguageSections && settings.showLanguageDialog) {
+      AppendArgument(command.arguments, L"/l");
+      AppendArgument(command.arguments, settings.culture);
+    }
+  }
+  if (!settings.setupParams.empty()) AppendRawArguments(command.arguments, settings.setupParams);
+  if (!ownArgumentTail.empty()) AppendRawArguments(command.arguments, ownArgumentTail);
+  return command;
+}
