@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
 #include <fstream>
 
 #include "ProcessDriver.h"
@@ -10,16 +12,53 @@
 namespace testsupport {
 
 void PackInstaller(const std::filesystem::path& stub, const std::string& config,
-                   const std::filesystem::path& output, const std::filesystem::path& archive) {
+                   const std::filesystem::path& output, const std::filesystem::path& archive,
+                   const std::wstring& options) {
   std::filesystem::path configPath = output;
   configPath += L".config.txt";
   std::ofstream(configPath, std::ios::binary) << config;
   std::string log;
   const long code = RunToEnd(Quoted(SETUPSFX_SFXPACK) + L" build --stub " + Quoted(stub.wstring()) + L" --config " +
                                  Quoted(configPath.wstring()) + L" --archive " + Quoted(archive.wstring()) +
-                                 L" --output " + Quoted(output.wstring()),
+                                 L" --output " + Quoted(output.wstring()) + L" " + options,
                              kTimeLimit, &log);
   ASSERT_EQ(code, 0) << log;
+}
+
+namespace {
+
+std::wstring Environment(const wchar_t* name) {
+  wchar_t value[MAX_PATH] = {};
+  const DWORD length = GetEnvironmentVariableW(name, value, MAX_PATH);
+  return length < MAX_PATH ? std::wstring(value, length) : std::wstring();
+}
+
+void Restore(const wchar_t* name, const std::wstring& value) {
+  SetEnvironmentVariableW(name, value.empty() ? nullptr : value.c_str());
+}
+
+}  // namespace
+
+PrivateTempFolder::PrivateTempFolder(const std::filesystem::path& folder)
+    : m_folder(folder), m_oldTmp(Environment(L"TMP")), m_oldTemp(Environment(L"TEMP")) {
+  std::filesystem::create_directories(m_folder);
+  SetEnvironmentVariableW(L"TMP", m_folder.c_str());
+  SetEnvironmentVariableW(L"TEMP", m_folder.c_str());
+}
+
+PrivateTempFolder::~PrivateTempFolder() {
+  Restore(L"TMP", m_oldTmp);
+  Restore(L"TEMP", m_oldTemp);
+}
+
+std::set<std::wstring> PrivateTempFolder::RunFolders() const {
+  std::set<std::wstring> names;
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(m_folder, error)) {
+    const std::wstring name = entry.path().filename().wstring();
+    if (name.rfind(L"hlv", 0) == 0) names.insert(name);
+  }
+  return names;
 }
 
 std::map<std::string, std::string> ReadProbe(const std::filesystem::path& file) {

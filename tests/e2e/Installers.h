@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <map>
+#include <set>
 #include <string>
 
 namespace testsupport {
@@ -10,10 +11,31 @@ namespace testsupport {
 constexpr unsigned long kTimeLimit = 30000;
 
 // Packs stub + configuration text + an archive (the sample one unless
-// given) into output; fails the calling test when sfxpack does.
+// given) into output, with further sfxpack options when given; fails the
+// calling test when sfxpack does.
 void PackInstaller(const std::filesystem::path& stub, const std::string& config,
                    const std::filesystem::path& output,
-                   const std::filesystem::path& archive = SETUPSFX_SAMPLE_ARCHIVE);
+                   const std::filesystem::path& archive = SETUPSFX_SAMPLE_ARCHIVE,
+                   const std::wstring& options = L"");
+
+// Points TMP and TEMP of this process, and so of the installers it starts,
+// at a folder of their own, so that tests running side by side never see
+// each other's run folders. Restores both at the end.
+class PrivateTempFolder {
+ public:
+  explicit PrivateTempFolder(const std::filesystem::path& folder);
+  ~PrivateTempFolder();
+  PrivateTempFolder(const PrivateTempFolder&) = delete;
+  PrivateTempFolder& operator=(const PrivateTempFolder&) = delete;
+
+  // The names of the installers' run folders ("hlv...") left in it.
+  std::set<std::wstring> RunFolders() const;
+
+ private:
+  std::filesystem::path m_folder;
+  std::wstring m_oldTmp;
+  std::wstring m_oldTemp;
+};
 
 // The "field=value" lines that the probe build of the stub wrote.
 std::map<std::string, std::string> ReadProbe(const std::filesystem::path& file);

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <ios>
 #include <string>
 #include <vector>
 
@@ -34,19 +35,19 @@ std::vector<char> ReadAll(const fs::path& path) {
   return std::vector<char>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-void WriteAll(const fs::path& path, const std::vector<char>& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-void WriteLe32(std::vector<char>& bytes, std::size_t offset, std::uint32_t value) {
-  for (std::size_t i = 0; i < 4; ++i) bytes.at(offset + i) = static_cast<char>(value >> (8 * i));
-}
-
 std::uint32_t ReadLe32(const std::vector<char>& bytes, std::size_t offset) {
   std::uint32_t value = 0;
   for (std::size_t i = 4; i-- > 0;) value = value << 8 | static_cast<std::uint8_t>(bytes.at(offset + i));
   return value;
+}
+
+// Where the certificate table that the PE header names ends: the size a
+// signed installer must have. The stub is PE32, whose security entry lies
+// 152 bytes into the PE header.
+std::uintmax_t SignatureEnd(const fs::path& installer) {
+  const std::vector<char> bytes = ReadAll(installer);
+  const std::uint32_t header = ReadLe32(bytes, 60);
+  return std::uintmax_t{ReadLe32(bytes, header + 152)} + ReadLe32(bytes, header + 156);
 }
 
 class IntegrityTest : public ::testing::Test {
@@ -61,22 +62,6 @@ class IntegrityTest : public ::testing::Test {
   fs::path CutOff(const std::wstring& name, std::uintmax_t lost) {
     const fs::path installer = Pack(name);
     fs::resize_file(installer, fs::file_size(installer) - lost);
-    return installer;
-  }
-
-  // A packed installer given a certificate table after its end, aligned to
-  // 8 as a signing tool places it.
-  fs::path Signed(const std::wstring& name) {
-    const fs::path installer = Pack(name);
-    std::vector<char> bytes = ReadAll(installer);
-    bytes.resize((bytes.size() + 7) / 8 * 8, 0);
-    const auto offset = static_cast<std::uint32_t>(bytes.size());
-    const std::uint32_t size = 512;
-    bytes.resize(bytes.size() + size, '\xCE');
-    const std::uint32_t header = ReadLe32(bytes, 60);
-    WriteLe32(bytes, header + 152, offset);
-    WriteLe32(bytes, header + 156, size);
-    WriteAll(installer, bytes);
     return installer;
   }
 
@@ -134,15 +119,22 @@ TEST_F(IntegrityTest, ArchiveNamedOnTheCommandLineSkipsTheCheck) {
   ExpectSuccess(Quoted(installer.wstring()) + L" /e " + Quoted(SETUPSFX_SAMPLE_ARCHIVE));
 }
 
+// SETUPSFX_SIGNED_INSTALLER is signed by osslsigncode at build time.
 TEST_F(IntegrityTest, CompleteSignedInstallerRunsOn) {
-  ExpectSuccess(Quoted(Signed(L"signed.exe").wstring()));
+  testsupport::ProcessDriver run(Quoted(SETUPSFX_SIGNED_INSTALLER) + L" /q");
+  ASSERT_TRUE(run.started());
+  EXPECT_EQ(run.WaitForWindow(kTimeLimit), nullptr) << "a window appeared in a silent run";
+  ASSERT_TRUE(run.WaitForExit(kTimeLimit));
+  ASSERT_NE(run.ExitCode(), kPreparationFailed) << "the installer refused its own signed file";
+  EXPECT_EQ(run.ExitCode(), 0u) << "exit code 0x" << std::hex << run.ExitCode();
 }
 
 TEST_F(IntegrityTest, SignedInstallerCutShortShowsTheEndOfItsSignature) {
-  const fs::path installer = Signed(L"signed.exe");
-  const std::uintmax_t expected = fs::file_size(installer);
-  fs::resize_file(installer, expected - 300);
-  ExpectRefusal(Quoted(installer.wstring()), SizeText(expected, expected - 300));
+  const fs::path installer = m_dir / L"signed.exe";
+  fs::copy_file(SETUPSFX_SIGNED_INSTALLER, installer);
+  const std::uintmax_t expected = SignatureEnd(installer);
+  fs::resize_file(installer, fs::file_size(installer) - 3);
+  ExpectRefusal(Quoted(installer.wstring()), SizeText(expected, fs::file_size(installer)));
 }
 
 }  // namespace

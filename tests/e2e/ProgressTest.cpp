@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <set>
+#include <ios>
 #include <string>
 #include <vector>
 
@@ -28,19 +28,6 @@ const std::wstring kCancelQuestion = L"Do you really want to cancel";
 constexpr DWORD kCancelled = 1602;
 // The slow archive takes about 15 s to extract or clean up under Wine.
 constexpr DWORD kSlowRunLimit = 2 * kTimeLimit;
-
-// The temporary folders of runs: hlv and eight letters or digits.
-std::set<std::wstring> TempRunFolders() {
-  wchar_t base[MAX_PATH] = {};
-  GetTempPathW(MAX_PATH, base);
-  std::set<std::wstring> names;
-  std::error_code error;
-  for (const auto& entry : fs::directory_iterator(base, error)) {
-    const std::wstring name = entry.path().filename().wstring();
-    if (name.rfind(L"hlv", 0) == 0) names.insert(name);
-  }
-  return names;
-}
 
 bool EndsWith(const std::wstring& text, const std::wstring& end) {
   return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
@@ -73,6 +60,16 @@ class ProgressTest : public ::testing::Test {
         if (EndsWith(testsupport::WindowText(window), kTitleEnd)) return window;
     }
     return nullptr;
+  }
+
+  // Shows or hides the dialog from outside and waits until it took effect;
+  // false when the run ended first or the time ran out.
+  static bool SetShown(testsupport::ProcessDriver& run, HWND dialog, bool shown) {
+    ShowWindowAsync(dialog, shown ? SW_SHOW : SW_HIDE);
+    const ULONGLONG deadline = GetTickCount64() + kTimeLimit;
+    while (GetTickCount64() < deadline && !run.WaitForExit(10))
+      if ((IsWindowVisible(dialog) != FALSE) == shown) return true;
+    return false;
   }
 
   // The question asked on Cancel: another window of the run whose text
@@ -117,6 +114,7 @@ class ProgressTest : public ::testing::Test {
   static constexpr std::size_t kDamageFromEnd = 150;
   static constexpr std::size_t kDamageLength = 8;
   testsupport::TempDir m_dir;
+  testsupport::PrivateTempFolder m_temp{m_dir / L"temp"};
 };
 
 TEST_F(ProgressTest, ExtractOnlyRunFillsTheFolderAndKeepsIt) {
@@ -135,11 +133,10 @@ TEST_F(ProgressTest, ExtractOnlyRunFillsTheFolderAndKeepsIt) {
 
 TEST_F(ProgressTest, SilentRunRemovesItsTemporaryFolder) {
   const fs::path installer = Pack(L"silent.exe");
-  const auto before = TempRunFolders();
   testsupport::ProcessDriver run(Quoted(installer.wstring()) + L" /q");
   ASSERT_TRUE(run.WaitForExit(kTimeLimit));
   EXPECT_EQ(run.ExitCode(), 0u);
-  EXPECT_EQ(TempRunFolders(), before);
+  EXPECT_TRUE(m_temp.RunFolders().empty());
 }
 
 TEST_F(ProgressTest, VisibleRunShowsProgressAndEndsByItself) {
@@ -161,9 +158,23 @@ TEST_F(ProgressTest, LargeLayoutRunEndsByItself) {
   EXPECT_EQ(run.ExitCode(), 0u);
 }
 
+TEST_F(ProgressTest, ShowingTheDialogAgainStartsNoSecondExtraction) {
+  const fs::path installer = Pack(L"reshown.exe", kConfig, SETUPSFX_MANY_FILES_ARCHIVE);
+  testsupport::ProcessDriver run(Quoted(installer.wstring()));
+  ASSERT_TRUE(run.started());
+  HWND dialog = FindProgressDialog(run);
+  ASSERT_NE(dialog, nullptr) << "no progress dialog appeared";
+  // Each show brings WM_WINDOWPOSCHANGED with SWP_SHOWWINDOW again.
+  int shows = 0;
+  while (shows < 3 && SetShown(run, dialog, false) && SetShown(run, dialog, true)) ++shows;
+  ASSERT_GT(shows, 0) << "the dialog was not shown again while the run went on";
+  ASSERT_TRUE(run.WaitForExit(kTimeLimit)) << "the run did not end by itself; an error box may be waiting";
+  EXPECT_EQ(run.ExitCode(), 0u) << "exit code 0x" << std::hex << run.ExitCode();
+  EXPECT_TRUE(m_temp.RunFolders().empty());
+}
+
 TEST_F(ProgressTest, DamagedArchiveIsReportedAndFails) {
   const fs::path installer = PackDamaged();
-  const auto before = TempRunFolders();
   testsupport::ProcessDriver run(Quoted(installer.wstring()) + L" /qb");
   HWND box = nullptr;
   const ULONGLONG deadline = GetTickCount64() + kTimeLimit;
@@ -177,22 +188,20 @@ TEST_F(ProgressTest, DamagedArchiveIsReportedAndFails) {
   ASSERT_TRUE(testsupport::PressButton(box, IDOK));
   ASSERT_TRUE(run.WaitForExit(kTimeLimit));
   EXPECT_EQ(run.ExitCode(), kPreparationFailed);
-  EXPECT_EQ(TempRunFolders(), before);
+  EXPECT_TRUE(m_temp.RunFolders().empty());
 }
 
 TEST_F(ProgressTest, SilentRunOfADamagedArchiveShowsNothingAndFails) {
   const fs::path installer = PackDamaged();
-  const auto before = TempRunFolders();
   testsupport::ProcessDriver run(Quoted(installer.wstring()) + L" /q");
   EXPECT_EQ(run.WaitForWindow(kTimeLimit), nullptr) << "a window appeared in a silent run";
   ASSERT_TRUE(run.WaitForExit(kTimeLimit));
   EXPECT_EQ(run.ExitCode(), kPreparationFailed);
-  EXPECT_EQ(TempRunFolders(), before);
+  EXPECT_TRUE(m_temp.RunFolders().empty());
 }
 
 TEST_F(ProgressTest, ConfirmedCancelStopsTheRunAndRemovesItsFolder) {
   const fs::path installer = Pack(L"cancel.exe", kConfig, SETUPSFX_SLOW_ARCHIVE);
-  const auto before = TempRunFolders();
   testsupport::ProcessDriver run(Quoted(installer.wstring()));
   HWND dialog = nullptr;
   ASSERT_NO_FATAL_FAILURE(AnswerCancelQuestion(run, IDYES, dialog));
@@ -206,18 +215,17 @@ TEST_F(ProgressTest, ConfirmedCancelStopsTheRunAndRemovesItsFolder) {
   EXPECT_TRUE(sawDisabled) << "Cancel was not disabled before the run ended";
   ASSERT_TRUE(run.WaitForExit(kSlowRunLimit)) << "the run did not end after Cancel";
   EXPECT_EQ(run.ExitCode(), kCancelled);
-  EXPECT_EQ(TempRunFolders(), before);
+  EXPECT_TRUE(m_temp.RunFolders().empty());
 }
 
 TEST_F(ProgressTest, DeclinedCancelLetsTheRunFinish) {
   const fs::path installer = Pack(L"keepgoing.exe", kConfig, SETUPSFX_SLOW_ARCHIVE);
-  const auto before = TempRunFolders();
   testsupport::ProcessDriver run(Quoted(installer.wstring()));
   HWND dialog = nullptr;
   ASSERT_NO_FATAL_FAILURE(AnswerCancelQuestion(run, IDNO, dialog));
   ASSERT_TRUE(run.WaitForExit(kSlowRunLimit)) << "the run did not finish after No";
   EXPECT_EQ(run.ExitCode(), 0u);
-  EXPECT_EQ(TempRunFolders(), before);
+  EXPECT_TRUE(m_temp.RunFolders().empty());
 }
 
 TEST_F(ProgressTest, MinimalUiRunShowsNothingAndSucceeds) {
