@@ -59,6 +59,23 @@ std::uint32_t PerMille(std::uint64_t completed, std::uint64_t total) {
   return static_cast<std::uint32_t>(std::min<std::uint64_t>(completed * 1000 / total, 999));
 }
 
+// An item that cannot be stamped keeps its stored time; the files are
+// there, which is what matters to the setup.
+void StampWithCurrentTime(const std::wstring& path) {
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  // Whole seconds, as every file system keeps them.
+  ULARGE_INTEGER ticks{{now.dwLowDateTime, now.dwHighDateTime}};
+  ticks.QuadPart -= ticks.QuadPart % 10000000;
+  now = {ticks.LowPart, ticks.HighPart};
+  // Backup semantics open folders too; a link is stamped itself.
+  const kestlib::UniqueFile item(CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES,
+                                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                                             nullptr));
+  if (item) SetFileTime(item.get(), nullptr, nullptr, &now);
+}
+
 std::wstring DiskRelativePath(const wchar_t* itemPath, bool isFolder) {
   UStringVector parts;
   SplitPathToParts(UString(itemPath), parts);
@@ -128,6 +145,7 @@ Z7_COM7F_IMF(CExtractCallback::PrepareOperation(const wchar_t* name, Int32 isFol
   m_currentPath = m_destination + relative;
   // A file kept on an overwrite question arrives as skipped; it keeps its time.
   m_currentIsWritten = askExtractMode == NArchive::NExtract::NAskMode::kExtract;
+  m_currentIsFolder = isFolder != 0;
   return S_OK;
 }
 
@@ -138,7 +156,12 @@ Z7_COM7F_IMF(CExtractCallback::MessageError(const wchar_t* message)) {
 
 Z7_COM7F_IMF(CExtractCallback::SetOperationResult(Int32 opRes, Int32)) {
   const HRESULT result = ItemResult(opRes);
-  if (result == S_OK && m_currentIsWritten) m_writtenPaths.push_back(m_currentPath);
+  if (result != S_OK || !m_currentIsWritten) return result;
+  // The engine has closed the file and applied its stored time by now.
+  if (m_currentIsFolder)
+    m_writtenFolders.push_back(m_currentPath);
+  else
+    StampWithCurrentTime(m_currentPath);
   return result;
 }
 
@@ -186,18 +209,8 @@ HRESULT CExtractCallback::SetPassword(const UString& password) {
   return S_OK;
 }
 
-void CExtractCallback::StampExtractedItems() const {
-  FILETIME now;
-  GetSystemTimeAsFileTime(&now);
-  for (const std::wstring& path : m_writtenPaths) {
-    // Backup semantics open folders too; a link is stamped itself.
-    const kestlib::UniqueFile item(CreateFileW(
-        path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    // An item that cannot be stamped keeps its stored time; the files are
-    // there, which is what matters to the setup.
-    if (item) SetFileTime(item.get(), nullptr, nullptr, &now);
-  }
+void CExtractCallback::StampExtractedFolders() const {
+  for (const std::wstring& path : m_writtenFolders) StampWithCurrentTime(path);
 }
 
 HRESULT COpenCallback::Open_CheckBreak() { return m_worker.IsStopRequested() ? E_ABORT : S_OK; }

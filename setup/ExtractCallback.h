@@ -52,10 +52,11 @@ class CExtractCallback final :
 
   // The last text the engine reported through MessageError.
   const std::wstring& Message() const { return m_message; }
-  // Gives every item the engine wrote the current time as its last-write
+  // Gives every folder the engine wrote the current time as its last-write
   // time. Call after Extract has returned: the engine sets the stored times
-  // of folders only when it closes the archive.
-  void StampExtractedItems() const;
+  // of folders only when it closes the archive. Files are stamped as their
+  // results arrive, so that the progress includes that work.
+  void StampExtractedFolders() const;
 
  private:
   LRESULT Send(UINT message, WPARAM wParam, LPARAM lParam) const;
@@ -71,7 +72,8 @@ class CExtractCallback final :
   std::wstring m_message;
   std::wstring m_currentPath;
   bool m_currentIsWritten = false;
-  std::vector<std::wstring> m_writtenPaths;
+  bool m_currentIsFolder = false;
+  std::vector<std::wstring> m_writtenFolders;
 };
 
 // The engine's open callback: no password for encrypted headers, so such an
