@@ -2,6 +2,9 @@
 // what it hands over, and how the setup's end becomes the installer's.
 // The archives carry the sample's setup program, which writes a report of
 // what it received to the file named by SAMPLE_SETUP_REPORT.
+#include <windows.h>
+#include <commctrl.h>
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -127,7 +130,8 @@ TEST_F(SetupLaunchTest, SetupInTheProductSubfolderIsFound) {
 }
 
 TEST_F(SetupLaunchTest, MissingSetupIsReportedWithItsPath) {
-  const fs::path installer = Pack(L"missing.exe", "[main]\r\nProductName=Sample Product\r\nSetupFileName=nosuch.exe\r\n");
+  const fs::path installer =
+      Pack(L"missing.exe", "[main]\r\nProductName=Sample Product\r\nSetupFileName=nosuch.exe\r\n");
   testsupport::ProcessDriver run(Quoted(installer.wstring()) + L" /qb");
   ASSERT_TRUE(run.started());
   // Without the product subfolder the system may call it a missing path.
@@ -151,6 +155,20 @@ TEST_F(SetupLaunchTest, MissingSetupIsReportedWithItsPath) {
   EXPECT_EQ(testsupport::WindowText(box), L"Sample Product");
   ASSERT_GE(text.size(), end.size());
   EXPECT_EQ(text.substr(text.size() - end.size()), end) << text;
+
+  // Behind the box the dialog stays as the failed start left it: the whole
+  // bar, the starting text, no way to cancel.
+  HWND dialog = nullptr;
+  for (HWND window : run.VisibleWindows())
+    if (window != box) dialog = window;
+  ASSERT_NE(dialog, nullptr) << "the progress dialog was hidden after a failed start";
+  EXPECT_EQ(testsupport::WindowText(dialog), L"100 % Extracting...");
+  DWORD_PTR position = 0;
+  ASSERT_TRUE(SendMessageTimeoutW(GetDlgItem(dialog, 1000), PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, kTimeLimit,
+                                  &position));
+  EXPECT_EQ(position, 1000u);
+  EXPECT_EQ(testsupport::WindowText(GetDlgItem(dialog, 1001)), L"Starting installation...");
+  EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDCANCEL)));
   ASSERT_TRUE(testsupport::PressButton(box, IDOK));
   ASSERT_TRUE(run.WaitForExit(kTimeLimit));
   EXPECT_EQ(run.ExitCode(), kSetupNotStarted);
