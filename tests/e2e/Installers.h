@@ -10,6 +10,18 @@ namespace testsupport {
 
 constexpr unsigned long kTimeLimit = 30000;
 
+// Exit codes of an installer besides 0 and the setup's own.
+constexpr unsigned long kCancelled = 1602;
+constexpr unsigned long kPreparationFailed = 0x20001004;
+constexpr unsigned long kSetupNotStarted = 0x20001005;
+
+// The configuration most tests pack: the sample archive's setup program.
+constexpr char kSampleConfig[] = "[main]\r\nProductName=Sample Product\r\nSetupFileName=setup.exe\r\n";
+
+// The report of a damaged or incomplete installer.
+constexpr wchar_t kCorruptText[] =
+    L"The setup file is corrupted. If you downloaded this file from the internet, please download it again.";
+
 // Packs stub + configuration text + an archive (the sample one unless
 // given) into output, with further sfxpack options when given; fails the
 // calling test when sfxpack does.

@@ -16,17 +16,14 @@
 namespace {
 
 namespace fs = std::filesystem;
+using testsupport::kCorruptText;
+using testsupport::kPreparationFailed;
+using testsupport::kSampleConfig;
 using testsupport::kTimeLimit;
 using testsupport::Quoted;
 
-constexpr DWORD kPreparationFailed = 0x20001004;
-constexpr const char kConfig[] = "[main]\r\nProductName=Sample Product\r\nSetupFileName=setup.exe\r\n";
-
-const std::wstring kCorruptText =
-    L"The setup file is corrupted. If you downloaded this file from the internet, please download it again.";
-
 std::wstring SizeText(std::uintmax_t expected, std::uintmax_t actual) {
-  return kCorruptText + L"\n\nExpected file size: " + std::to_wstring(expected) + L"\nActual file size: " +
+  return std::wstring(kCorruptText) + L"\n\nExpected file size: " + std::to_wstring(expected) + L"\nActual file size: " +
          std::to_wstring(actual);
 }
 
@@ -54,7 +51,7 @@ class IntegrityTest : public ::testing::Test {
  protected:
   fs::path Pack(const std::wstring& name) {
     const fs::path installer = m_dir / name;
-    testsupport::PackInstaller(SETUPSFX_STUB, kConfig, installer);
+    testsupport::PackInstaller(SETUPSFX_STUB, kSampleConfig, installer);
     return installer;
   }
 

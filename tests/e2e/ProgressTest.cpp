@@ -16,16 +16,15 @@
 namespace {
 
 namespace fs = std::filesystem;
+using testsupport::kCancelled;
+using testsupport::kCorruptText;
+using testsupport::kPreparationFailed;
+using testsupport::kSampleConfig;
 using testsupport::kTimeLimit;
 using testsupport::Quoted;
 
-constexpr DWORD kPreparationFailed = 0x20001004;
-constexpr const char kConfig[] = "[main]\r\nProductName=Sample Product\r\nSetupFileName=setup.exe\r\n";
-const std::wstring kCorruptText =
-    L"The setup file is corrupted. If you downloaded this file from the internet, please download it again.";
 const std::wstring kTitleEnd = L"Extracting...";
 const std::wstring kCancelQuestion = L"Do you really want to cancel";
-constexpr DWORD kCancelled = 1602;
 // The slow archive takes about 15 s to extract or clean up under Wine.
 constexpr DWORD kSlowRunLimit = 2 * kTimeLimit;
 
@@ -35,7 +34,7 @@ bool EndsWith(const std::wstring& text, const std::wstring& end) {
 
 class ProgressTest : public ::testing::Test {
  protected:
-  fs::path Pack(const std::wstring& name, const std::string& config = kConfig,
+  fs::path Pack(const std::wstring& name, const std::string& config = kSampleConfig,
                 const fs::path& archive = SETUPSFX_SAMPLE_ARCHIVE) {
     const fs::path installer = m_dir / name;
     testsupport::PackInstaller(SETUPSFX_STUB, config, installer, archive);
@@ -141,7 +140,7 @@ TEST_F(ProgressTest, SilentRunRemovesItsTemporaryFolder) {
 
 TEST_F(ProgressTest, VisibleRunShowsProgressAndEndsByItself) {
   // Many small files keep the dialog on screen for a while.
-  const fs::path installer = Pack(L"visible.exe", kConfig, SETUPSFX_MANY_FILES_ARCHIVE);
+  const fs::path installer = Pack(L"visible.exe", kSampleConfig, SETUPSFX_MANY_FILES_ARCHIVE);
   testsupport::ProcessDriver run(Quoted(installer.wstring()));
   ASSERT_TRUE(run.started());
   EXPECT_TRUE(SawProgressDialog(run)) << "no progress dialog appeared";
@@ -151,7 +150,7 @@ TEST_F(ProgressTest, VisibleRunShowsProgressAndEndsByItself) {
 
 TEST_F(ProgressTest, LargeLayoutRunEndsByItself) {
   const fs::path installer =
-      Pack(L"pretty.exe", std::string(kConfig) + "SfxProgressPretty=1\r\n", SETUPSFX_MANY_FILES_ARCHIVE);
+      Pack(L"pretty.exe", std::string(kSampleConfig) + "SfxProgressPretty=1\r\n", SETUPSFX_MANY_FILES_ARCHIVE);
   testsupport::ProcessDriver run(Quoted(installer.wstring()));
   EXPECT_TRUE(SawProgressDialog(run)) << "no progress dialog appeared";
   ASSERT_TRUE(run.WaitForExit(kTimeLimit)) << "the dialog did not close by itself";
@@ -159,7 +158,7 @@ TEST_F(ProgressTest, LargeLayoutRunEndsByItself) {
 }
 
 TEST_F(ProgressTest, ShowingTheDialogAgainStartsNoSecondExtraction) {
-  const fs::path installer = Pack(L"reshown.exe", kConfig, SETUPSFX_MANY_FILES_ARCHIVE);
+  const fs::path installer = Pack(L"reshown.exe", kSampleConfig, SETUPSFX_MANY_FILES_ARCHIVE);
   testsupport::ProcessDriver run(Quoted(installer.wstring()));
   ASSERT_TRUE(run.started());
   HWND dialog = FindProgressDialog(run);
@@ -201,7 +200,7 @@ TEST_F(ProgressTest, SilentRunOfADamagedArchiveShowsNothingAndFails) {
 }
 
 TEST_F(ProgressTest, ConfirmedCancelStopsTheRunAndRemovesItsFolder) {
-  const fs::path installer = Pack(L"cancel.exe", kConfig, SETUPSFX_SLOW_ARCHIVE);
+  const fs::path installer = Pack(L"cancel.exe", kSampleConfig, SETUPSFX_SLOW_ARCHIVE);
   testsupport::ProcessDriver run(Quoted(installer.wstring()));
   HWND dialog = nullptr;
   ASSERT_NO_FATAL_FAILURE(AnswerCancelQuestion(run, IDYES, dialog));
@@ -219,7 +218,7 @@ TEST_F(ProgressTest, ConfirmedCancelStopsTheRunAndRemovesItsFolder) {
 }
 
 TEST_F(ProgressTest, DeclinedCancelLetsTheRunFinish) {
-  const fs::path installer = Pack(L"keepgoing.exe", kConfig, SETUPSFX_SLOW_ARCHIVE);
+  const fs::path installer = Pack(L"keepgoing.exe", kSampleConfig, SETUPSFX_SLOW_ARCHIVE);
   testsupport::ProcessDriver run(Quoted(installer.wstring()));
   HWND dialog = nullptr;
   ASSERT_NO_FATAL_FAILURE(AnswerCancelQuestion(run, IDNO, dialog));
@@ -229,7 +228,7 @@ TEST_F(ProgressTest, DeclinedCancelLetsTheRunFinish) {
 }
 
 TEST_F(ProgressTest, MinimalUiRunShowsNothingAndSucceeds) {
-  const fs::path installer = Pack(L"minimal.exe", kConfig, SETUPSFX_MANY_FILES_ARCHIVE);
+  const fs::path installer = Pack(L"minimal.exe", kSampleConfig, SETUPSFX_MANY_FILES_ARCHIVE);
   testsupport::ProcessDriver run(Quoted(installer.wstring()) + L" /qm");
   ASSERT_TRUE(run.started());
   EXPECT_EQ(run.WaitForWindow(kTimeLimit), nullptr) << "a window appeared in a /qm run";

@@ -22,13 +22,13 @@
 namespace {
 
 namespace fs = std::filesystem;
+using testsupport::kSampleConfig;
+using testsupport::kSetupNotStarted;
 using testsupport::kTimeLimit;
 using testsupport::Quoted;
 
-constexpr DWORD kSetupNotStarted = 0x20001005;
 // Wine's installer service takes its time on a first start.
 constexpr DWORD kPackageTimeLimit = 180000;
-constexpr char kConfig[] = "[main]\r\nProductName=Sample Product\r\nSetupFileName=setup.exe\r\n";
 
 bool EndsWith(const std::string& text, const std::string& end) {
   return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
@@ -69,7 +69,7 @@ class SetupLaunchTest : public ::testing::Test {
     SetEnvironmentVariableW(L"SAMPLE_SETUP_EXIT_CODE", nullptr);
   }
 
-  fs::path Pack(const std::wstring& name, const std::string& config = kConfig,
+  fs::path Pack(const std::wstring& name, const std::string& config = kSampleConfig,
                 const fs::path& archive = SETUPSFX_SAMPLE_ARCHIVE, const std::wstring& options = L"") {
     const fs::path installer = m_dir / name;
     testsupport::PackInstaller(SETUPSFX_STUB, config, installer, archive, options);
@@ -95,7 +95,7 @@ class SetupLaunchTest : public ::testing::Test {
 };
 
 TEST_F(SetupLaunchTest, SetupGetsItsParametersThenTheInstallersArgumentsAndRunsInItsFolder) {
-  const fs::path installer = Pack(L"args.exe", std::string(kConfig) + "SetupParams=/p \"a b\"\r\n");
+  const fs::path installer = Pack(L"args.exe", std::string(kSampleConfig) + "SetupParams=/p \"a b\"\r\n");
   EXPECT_EQ(Run(Quoted(installer.wstring()) + L" /q one \"two words\"  \"\""), 0u);
 
   const Report report = ReadReport();
@@ -122,7 +122,7 @@ TEST_F(SetupLaunchTest, SetupExitCodeBecomesTheInstallersOwn) {
 }
 
 TEST_F(SetupLaunchTest, SetupInTheProductSubfolderIsFound) {
-  const fs::path installer = Pack(L"product.exe", kConfig, SETUPSFX_PRODUCT_ARCHIVE);
+  const fs::path installer = Pack(L"product.exe", kSampleConfig, SETUPSFX_PRODUCT_ARCHIVE);
   EXPECT_EQ(Run(Quoted(installer.wstring()) + L" /q"), 0u);
   const Report report = ReadReport();
   EXPECT_TRUE(EndsWith(report.One("program"), "\\product\\setup.exe")) << report.One("program");
@@ -217,7 +217,7 @@ TEST_F(SetupLaunchTest, PackageIsInstalledByTheWindowsInstaller) {
 
 class ForwardedDataTest : public SetupLaunchTest {
  protected:
-  static std::string Config() { return std::string(kConfig) + "ForwardResourceDataFromSFX=1\r\n"; }
+  static std::string Config() { return std::string(kSampleConfig) + "ForwardResourceDataFromSFX=1\r\n"; }
 };
 
 TEST_F(ForwardedDataTest, SlotValuesReachTheSetupInItsDataFile) {

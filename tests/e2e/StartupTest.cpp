@@ -12,13 +12,10 @@
 namespace {
 
 namespace fs = std::filesystem;
+using testsupport::kCorruptText;
+using testsupport::kPreparationFailed;
 using testsupport::kTimeLimit;
 using testsupport::Quoted;
-
-constexpr DWORD kPreparationFailed = 0x20001004;
-
-const wchar_t kCorruptText[] =
-    L"The setup file is corrupted. If you downloaded this file from the internet, please download it again.";
 
 class StartupTest : public ::testing::Test {
  protected:
