@@ -20,7 +20,6 @@ CSetupThread::~CSetupThread() {
 bool CSetupThread::Start(const SetupLaunchInfo& info) {
   if (IsRunning()) return false;
   m_info = info;
-  m_errorFileName.clear();
   return CMfcWorkerThread::Start();
 }
 
@@ -31,8 +30,8 @@ DWORD CSetupThread::Run() {
     ran = RunSetup(code);
   } catch (...) {
     // Out of memory while preparing the start: nothing was started.
+    ran = false;
     code = ERROR_NOT_ENOUGH_MEMORY;
-    m_errorFileName = m_info.programPath;
   }
   if (!m_info.cleanupFolder.empty())
     kestlib::DeleteDirectoryTree(m_info.cleanupFolder, kestlib::DeleteTreeFlags::RemoveRoot |
@@ -53,7 +52,6 @@ bool CSetupThread::RunSetup(DWORD& code) {
   if (FAILED(launched)) {
     // Every failure counts, also one that came without a system error code.
     code = HRESULT_FACILITY(launched) == FACILITY_WIN32 ? HRESULT_CODE(launched) : static_cast<DWORD>(launched);
-    m_errorFileName = m_info.programPath;
     return false;
   }
 

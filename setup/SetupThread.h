@@ -30,17 +30,16 @@ class CSetupThread : public kestlib::CMfcWorkerThread {
   // False while a previous run is still going.
   bool Start(const SetupLaunchInfo& info);
   // The program that could not be started; read only after the worker
-  // has reported.
-  const std::wstring& ErrorFileName() const { return m_errorFileName; }
+  // has reported a failed start.
+  const std::wstring& ErrorFileName() const { return m_info.programPath; }
 
  protected:
   DWORD Run() override;
 
  private:
-  // Starts the setup and waits for it; returns its exit code, or false
-  // with the start failure's system error code.
+  // Starts the setup and waits for it: true with its exit code in code, or
+  // false with the start failure's system error code.
   bool RunSetup(DWORD& code);
 
   SetupLaunchInfo m_info;
-  std::wstring m_errorFileName;
 };
