@@ -1,17 +1,8 @@
 #include "SetupCommand.h"
 
-namespace {
+#include <boost/algorithm/string/predicate.hpp>
 
-bool IsAsciiLetter(wchar_t c) { return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z'); }
-
-wchar_t AsciiLower(wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c; }
-
-// A UNC path or one that starts with a drive letter.
-bool IsAbsolutePath(const std::wstring& path) {
-  return path.compare(0, 2, L"\\\\") == 0 || (path.size() >= 2 && IsAsciiLetter(path[0]) && path[1] == L':');
-}
-
-}  // namespace
+#include "PathRules.h"
 
 std::wstring QuoteArgument(const std::wstring& text) {
   if (text.empty()) return L"\"\"";
@@ -51,21 +42,13 @@ std::wstring OwnArgumentTail(const std::wstring& commandLine) {
   return start < commandLine.size() ? commandLine.substr(start) : std::wstring();
 }
 
-std::wstring JoinPath(const std::wstring& folder, const std::wstring& name) {
-  if (folder.empty() || folder.back() == L'\\') return folder + name;
-  return folder + L'\\' + name;
-}
-
 std::wstring PathExtension(const std::wstring& path) {
   const std::size_t period = path.rfind(L'.');
   return period == std::wstring::npos ? std::wstring() : path.substr(period);
 }
 
 bool SameExtension(const std::wstring& extension, const wchar_t* expected) {
-  std::size_t i = 0;
-  for (; i < extension.size() && expected[i] != L'\0'; ++i)
-    if (AsciiLower(extension[i]) != AsciiLower(expected[i])) return false;
-  return i == extension.size() && expected[i] == L'\0';
+  return boost::algorithm::iequals(extension, expected);
 }
 
 SetupCommand MakeSetupCommand(const RunSettings& settings, const std::wstring& ownArgumentTail,
@@ -74,20 +57,20 @@ SetupCommand MakeSetupCommand(const RunSettings& settings, const std::wstring& o
   SetupCommand command;
   command.program = settings.setupFileName;
   if (!IsAbsolutePath(command.program)) {
-    command.program = JoinPath(settings.extractDir, settings.setupFileName);
+    command.program = CombinePath(settings.extractDir, settings.setupFileName);
     // Archives that keep the product apart from their own files.
     if (!isFile(command.program))
-      command.program = JoinPath(settings.extractDir, L"product\\" + settings.setupFileName);
+      command.program = CombinePath(settings.extractDir, L"product\\" + settings.setupFileName);
   }
 
   const std::wstring extension = PathExtension(command.program);
   if (SameExtension(extension, L".msi") || SameExtension(extension, L".ms_")) {
     AppendArgument(command.arguments, L"/i");
     AppendArgument(command.arguments, command.program);
-    command.program = JoinPath(systemFolder, L"msiexec.exe");
+    command.program = CombinePath(systemFolder, L"msiexec.exe");
   } else if (settings.forwardResourceData) {
     if (!settings.callerSuppliesDataFile) {
-      command.valuesFilePath = JoinPath(settings.extractDir, L"SetupValues.dat");
+      command.valuesFilePath = CombinePath(settings.extractDir, L"SetupValues.dat");
       AppendArgument(command.arguments, L"-m");
       AppendArgument(command.arguments, command.valuesFilePath);
     }

@@ -22,13 +22,10 @@ void AppendRawArguments(std::wstring& commandLine, const std::wstring& text);
 // everything the program was given, to be handed on.
 std::wstring OwnArgumentTail(const std::wstring& commandLine);
 
-// Folder and name joined with one backslash between them.
-std::wstring JoinPath(const std::wstring& folder, const std::wstring& name);
-
 // The text from the last period of path to its end; empty without one.
 std::wstring PathExtension(const std::wstring& path);
 
-// Case-insensitive comparison of ASCII extensions.
+// Extensions compared without regard to letter case.
 bool SameExtension(const std::wstring& extension, const wchar_t* expected);
 
 struct SetupCommand {

@@ -1,0 +1,22 @@
+#include "PathRules.h"
+
+std::wstring CombinePath(const std::wstring& a, const std::wstring& b) {
+  if (a.empty() || a.back() == L'\\') return a + b;
+  return a + L'\\' + b;
+}
+
+bool IsAbsolutePath(const std::wstring& path) {
+  if (path.size() >= 2 && path[0] == L'\\' && path[1] == L'\\') return true;
+  if (path.size() >= 2 && path[1] == L':') {
+    const wchar_t c = path[0];
+    return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z');
+  }
+  return false;
+}
+
+std::wstring BaseName(const std::wstring& path) {
+  std::wstring base = path.substr(0, path.rfind(L'.'));
+  if (!base.empty() && base.back() == L'\\') base.pop_back();
+  const std::size_t slash = base.rfind(L'\\');
+  return slash == std::wstring::npos ? base : base.substr(slash + 1);
+}
