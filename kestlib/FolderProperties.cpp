@@ -85,12 +85,6 @@ std::wstring TempFolder() {
   return longLength > 0 && longLength < MAX_PATH ? std::wstring(longPath, longLength) : std::wstring(path, length);
 }
 
-std::wstring SystemFolder() {
-  wchar_t path[MAX_PATH] = {};
-  const UINT length = GetSystemDirectoryW(path, MAX_PATH);
-  return length > 0 && length < MAX_PATH ? std::wstring(path, length) : std::wstring();
-}
-
 }  // namespace
 
 const std::map<std::wstring, FolderEntry>& FolderProperties() {

@@ -15,4 +15,18 @@ bool RunsUnderWow64() {
   return isWow64 && isWow64(GetCurrentProcess(), &wow64) && wow64;
 }
 
+std::wstring SystemFolder() {
+  wchar_t path[MAX_PATH] = {};
+  const UINT length = GetSystemDirectoryW(path, MAX_PATH);
+  return length > 0 && length < MAX_PATH ? std::wstring(path, length) : std::wstring();
+}
+
+UniqueModule LoadSystemLibrary(const wchar_t* name) {
+  if (GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "AddDllDirectory"))
+    return UniqueModule(LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
+  const std::wstring folder = SystemFolder();
+  if (folder.empty()) return nullptr;
+  return UniqueModule(LoadLibraryW((folder + L'\\' + name).c_str()));
+}
+
 }  // namespace kestlib

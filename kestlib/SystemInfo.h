@@ -1,10 +1,21 @@
 // Facts about the running system.
 #pragma once
 
+#include <string>
+
+#include "kestlib/Holders.h"
+
 namespace kestlib {
 
 // True on 64-bit Windows, where this 32-bit program runs under WOW64; false
 // also where the system cannot be asked.
 bool RunsUnderWow64();
+
+// The system folder as the system reports it; empty when it cannot be read.
+std::wstring SystemFolder();
+
+// Loads a DLL from the system folder only, never from the folder that the
+// installer was started from (a planted copy there would run).
+UniqueModule LoadSystemLibrary(const wchar_t* name);
 
 }  // namespace kestlib

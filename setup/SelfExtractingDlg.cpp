@@ -11,6 +11,7 @@
 #include "kestlib/DeleteDirectoryTree.h"
 #include "kestlib/ErrorText.h"
 #include "kestlib/MessageBox.h"
+#include "kestlib/SystemInfo.h"
 
 namespace {
 
@@ -37,12 +38,6 @@ HICON LoadAppIcon(int width, int height) {
 bool IsExistingFile(const std::wstring& path) {
   const DWORD attributes = GetFileAttributesW(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-std::wstring SystemFolder() {
-  wchar_t folder[MAX_PATH] = {};
-  const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
-  return length > 0 && length < MAX_PATH ? std::wstring(folder, length) : std::wstring();
 }
 
 }  // namespace
@@ -209,7 +204,7 @@ void CSelfExtractingDlg::StartSetup() {
   SetDlgItemTextW(m_hWnd, kStatusText, Text(L"StartSetup").c_str());
   EnableWindow(GetDlgItem(IDCANCEL), FALSE);
   const SetupCommand command =
-      MakeSetupCommand(m_settings, OwnArgumentTail(GetCommandLineW()), SystemFolder(), IsExistingFile);
+      MakeSetupCommand(m_settings, OwnArgumentTail(GetCommandLineW()), kestlib::SystemFolder(), IsExistingFile);
   SetupLaunchInfo info;
   info.window = m_hWnd;
   info.cleanupFolder = m_settings.extractDir;

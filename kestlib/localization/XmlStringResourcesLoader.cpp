@@ -15,6 +15,7 @@
 #include <boost/throw_exception.hpp>
 
 #include "kestlib/Holders.h"
+#include "kestlib/SystemInfo.h"
 #include "kestlib/io/Utf8.h"
 
 // The raising location with the function's full signature.
@@ -77,17 +78,6 @@ std::wstring Unescape(std::wstring text) {
 // Only the system folder: a DLL of that name beside a downloaded installer
 // must never be loaded. LOAD_LIBRARY_SEARCH_SYSTEM32 needs AddDllDirectory
 // (Windows 8, or 7 with update KB2533623); without it, the full path.
-UniqueModule LoadSystemLibrary(const wchar_t* name) {
-  if (GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "AddDllDirectory")) {
-    return UniqueModule(LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
-  }
-  std::wstring path(MAX_PATH, L'\0');
-  const UINT length = GetSystemDirectoryW(path.data(), MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return nullptr;
-  path.resize(length);
-  return UniqueModule(LoadLibraryW((path + L'\\' + name).c_str()));
-}
-
 }  // namespace
 
 const std::error_category& PtreeErrorCategory() {

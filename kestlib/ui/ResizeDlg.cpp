@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "kestlib/SystemInfo.h"
+
 namespace kestlib {
 
 namespace {
@@ -31,17 +33,6 @@ using DrawThemeBackgroundFn = HRESULT(WINAPI*)(HTHEME, HDC, int, int, LPCRECT, L
 template <typename Fn>
 Fn ThemeFunction(HMODULE uxtheme, const char* name) {
   return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(uxtheme, name)));
-}
-
-// uxtheme.dll from the system folder only, never from the folder that the
-// installer was started from.
-UniqueModule LoadUxTheme() {
-  std::wstring path(MAX_PATH, L'\0');
-  const UINT length = GetSystemDirectoryW(path.data(), MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return nullptr;
-  path.resize(length);
-  path += L"\\uxtheme.dll";
-  return UniqueModule(LoadLibraryW(path.c_str()));
 }
 
 }  // namespace
@@ -104,7 +95,7 @@ void CResizeDlg::OnSize(WPARAM type) {
 bool CResizeDlg::DrawThemedSizeGrip(HDC dc, const RECT& grip) {
   if (!m_uxthemeTried) {
     m_uxthemeTried = true;
-    m_uxtheme = LoadUxTheme();
+    m_uxtheme = LoadSystemLibrary(L"uxtheme.dll");
   }
   if (!m_uxtheme) return false;
   const auto open = ThemeFunction<OpenThemeDataFn>(m_uxtheme.get(), "OpenThemeData");
