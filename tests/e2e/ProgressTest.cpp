@@ -41,16 +41,6 @@ class ProgressTest : public ::testing::Test {
     return installer;
   }
 
-  // True when a window of the run had the progress title before it ended.
-  static bool SawProgressDialog(testsupport::ProcessDriver& run) {
-    const ULONGLONG deadline = GetTickCount64() + kTimeLimit;
-    while (GetTickCount64() < deadline && !run.WaitForExit(0)) {
-      for (HWND window : run.VisibleWindows())
-        if (EndsWith(testsupport::WindowText(window), kTitleEnd)) return true;
-    }
-    return false;
-  }
-
   // The progress dialog of the run, or null when none appeared in time.
   static HWND FindProgressDialog(testsupport::ProcessDriver& run) {
     const ULONGLONG deadline = GetTickCount64() + kTimeLimit;
@@ -143,7 +133,7 @@ TEST_F(ProgressTest, VisibleRunShowsProgressAndEndsByItself) {
   const fs::path installer = Pack(L"visible.exe", kSampleConfig, SETUPSFX_MANY_FILES_ARCHIVE);
   testsupport::ProcessDriver run(Quoted(installer.wstring()));
   ASSERT_TRUE(run.started());
-  EXPECT_TRUE(SawProgressDialog(run)) << "no progress dialog appeared";
+  EXPECT_TRUE(FindProgressDialog(run) != nullptr) << "no progress dialog appeared";
   ASSERT_TRUE(run.WaitForExit(kTimeLimit)) << "the dialog did not close by itself";
   EXPECT_EQ(run.ExitCode(), 0u);
 }
@@ -152,7 +142,7 @@ TEST_F(ProgressTest, LargeLayoutRunEndsByItself) {
   const fs::path installer =
       Pack(L"pretty.exe", std::string(kSampleConfig) + "SfxProgressPretty=1\r\n", SETUPSFX_MANY_FILES_ARCHIVE);
   testsupport::ProcessDriver run(Quoted(installer.wstring()));
-  EXPECT_TRUE(SawProgressDialog(run)) << "no progress dialog appeared";
+  EXPECT_TRUE(FindProgressDialog(run) != nullptr) << "no progress dialog appeared";
   ASSERT_TRUE(run.WaitForExit(kTimeLimit)) << "the dialog did not close by itself";
   EXPECT_EQ(run.ExitCode(), 0u);
 }
