@@ -17,7 +17,7 @@ set(SEVENZIP_ENGINE_SOURCES
   ${_sz}/CPP/7zip/Archive/Common/CoderMixer2.cpp
 
   # Decoders and filters. The branch filters other than BCJ register through
-  # setup/engine/BranchFilters.cpp.
+  # setup/extraction/engine/BranchFilters.cpp.
   ${_sz}/CPP/7zip/Compress/Bcj2Coder.cpp
   ${_sz}/CPP/7zip/Compress/Bcj2Register.cpp
   ${_sz}/CPP/7zip/Compress/BcjCoder.cpp
@@ -95,8 +95,8 @@ set(SEVENZIP_ENGINE_SOURCES
 # Our glue: the one translation unit that defines the interface GUIDs, and
 # the branch-filter registration.
 add_library(sevenzip_engine_glue OBJECT
-  ${CMAKE_CURRENT_LIST_DIR}/../setup/engine/EngineGuids.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/../setup/engine/BranchFilters.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/../setup/extraction/engine/EngineGuids.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/../setup/extraction/engine/BranchFilters.cpp)
 setupsfx_warnings(sevenzip_engine_glue)
 
 add_library(sevenzip_engine STATIC

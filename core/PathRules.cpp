@@ -1,4 +1,4 @@
-#include "PathRules.h"
+#include "core/PathRules.h"
 
 std::wstring CombinePath(const std::wstring& a, const std::wstring& b) {
   if (a.empty() || a.back() == L'\\') return a + b;

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "kestlib/localization/MemStringResources.h"
-#include "kestlib/localization/Placeholders.h"
+#include "core/localization/Placeholders.h"
 
 namespace hvmsi {
 

@@ -1,4 +1,4 @@
-#include "App.h"
+#include "setup/App.h"
 
 #include <windows.h>
 
@@ -11,17 +11,17 @@
 #include <memory>
 #include <vector>
 
-#include "CommandLine.h"
-#include "CultureTexts.h"
-#include "Installation.h"
-#include "PayloadLocator.h"
-#include "SetupFile.h"
-#include "SetupPaths.h"
+#include "core/startup/CommandLine.h"
+#include "setup/language/CultureTexts.h"
+#include "setup/startup/Installation.h"
+#include "setup/payload/PayloadLocator.h"
+#include "setup/startup/SetupFile.h"
+#include "setup/startup/SetupPaths.h"
 #include "kestlib/ErrorText.h"
 #include "kestlib/FolderProperties.h"
 #include "kestlib/MessageBox.h"
 #include "kestlib/SystemInfo.h"
-#include "kestlib/localization/Placeholders.h"
+#include "core/localization/Placeholders.h"
 #include "kestlib/localization/XmlStringResourcesLoader.h"
 
 namespace {

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string>
 
-#include "ConfigStore.h"
-#include "RunSettings.h"
+#include "core/payload/ConfigStore.h"
+#include "core/startup/RunSettings.h"
 #include "hvmsi/InstallStringResources.h"
 #include "kestlib/framework/WinApp.h"
 

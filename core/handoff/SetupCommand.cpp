@@ -1,8 +1,8 @@
-#include "SetupCommand.h"
+#include "core/handoff/SetupCommand.h"
 
 #include <boost/algorithm/string/predicate.hpp>
 
-#include "PathRules.h"
+#include "core/PathRules.h"
 
 std::wstring QuoteArgument(const std::wstring& text) {
   if (text.empty()) return L"\"\"";

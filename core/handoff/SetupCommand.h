@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "RunSettings.h"
+#include "core/startup/RunSettings.h"
 
 // An argument as a program that splits its command line the usual way
 // reads it back: quoted when it holds white space, inner quotes escaped.

@@ -1,4 +1,4 @@
-#include "kestlib/localization/Placeholders.h"
+#include "core/localization/Placeholders.h"
 
 #include <boost/regex.hpp>
 

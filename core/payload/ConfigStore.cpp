@@ -1,4 +1,4 @@
-#include "ConfigStore.h"
+#include "core/payload/ConfigStore.h"
 
 #include <algorithm>
 #include <cwchar>

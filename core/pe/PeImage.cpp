@@ -1,4 +1,4 @@
-#include "kestlib/resources/PeImage.h"
+#include "core/pe/PeImage.h"
 
 #include <algorithm>
 #include <limits>

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "RunSettings.h"
+#include "core/startup/RunSettings.h"
 
 struct CommandLineOptions {
   std::int32_t uiLevel = UiNormal;

@@ -1,4 +1,4 @@
-#include "kestlib/ui/DialogLayout.h"
+#include "core/ui/DialogLayout.h"
 
 #include <algorithm>
 #include <cmath>

@@ -4,7 +4,7 @@
 
 #include "kestlib/Holders.h"
 #include "kestlib/framework/Dialog.h"
-#include "kestlib/ui/DialogLayout.h"
+#include "core/ui/DialogLayout.h"
 
 #include <windows.h>
 

@@ -1,6 +1,6 @@
 #include "kestlib/ui/VistaDialog.h"
 
-#include "kestlib/ui/DialogLayout.h"
+#include "core/ui/DialogLayout.h"
 
 #include <algorithm>
 #include <utility>

@@ -1,6 +1,6 @@
-#include "ExtractArchive.h"
+#include "setup/extraction/ExtractArchive.h"
 
-#include "ExtractCallback.h"
+#include "setup/extraction/ExtractCallback.h"
 
 #include <Common/MyException.h>
 #include <7zip/UI/Common/Extract.h>

@@ -7,7 +7,7 @@
 #include <functional>
 #include <string>
 
-#include "ExtractWorker.h"
+#include "setup/extraction/ExtractWorker.h"
 
 // Bytes available to the calling user on the volume of a folder, or the
 // HRESULT of the failure. Replaceable so tests can set the boundary.

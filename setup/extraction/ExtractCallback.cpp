@@ -1,4 +1,4 @@
-#include "ExtractCallback.h"
+#include "setup/extraction/ExtractCallback.h"
 
 #include <Common/Wildcard.h>
 #include <7zip/Archive/IArchive.h>
@@ -8,7 +8,7 @@
 #include <limits>
 #include <utility>
 
-#include "RunSettings.h"
+#include "core/startup/RunSettings.h"
 #include "kestlib/Holders.h"
 
 namespace {

@@ -19,8 +19,8 @@
 #include <string>
 #include <vector>
 
-#include "ExtractArchive.h"
-#include "ExtractRules.h"
+#include "setup/extraction/ExtractArchive.h"
+#include "setup/extraction/ExtractRules.h"
 
 // One per extraction; the engine's reference counting owns it.
 //

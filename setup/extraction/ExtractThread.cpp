@@ -1,4 +1,4 @@
-#include "ExtractThread.h"
+#include "setup/extraction/ExtractThread.h"
 
 #include <cwchar>
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "ExtractArchive.h"
-#include "ExtractWorker.h"
+#include "setup/extraction/ExtractArchive.h"
+#include "setup/extraction/ExtractWorker.h"
 #include "kestlib/WorkerThread.h"
 #include "kestlib/localization/IStringResources.h"
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "WindowMessages.h"
+#include "setup/extraction/WindowMessages.h"
 
 // Implemented by the extraction worker; it outlives one extraction.
 //

@@ -1,4 +1,4 @@
-#include "SelfExtractingDlg.h"
+#include "setup/extraction/SelfExtractingDlg.h"
 
 #include <commctrl.h>
 
@@ -6,8 +6,8 @@
 #include <cwchar>
 #include <string>
 
-#include "SetupCommand.h"
-#include "WindowMessages.h"
+#include "core/handoff/SetupCommand.h"
+#include "setup/extraction/WindowMessages.h"
 #include "kestlib/DeleteDirectoryTree.h"
 #include "kestlib/ErrorText.h"
 #include "kestlib/MessageBox.h"

@@ -11,9 +11,9 @@
 #include <string>
 #include <type_traits>
 
-#include "ExtractThread.h"
-#include "RunSettings.h"
-#include "SetupThread.h"
+#include "setup/extraction/ExtractThread.h"
+#include "core/startup/RunSettings.h"
+#include "setup/handoff/SetupThread.h"
 #include "kestlib/Holders.h"
 #include "kestlib/localization/IStringResources.h"
 #include "kestlib/ui/VistaDialog.h"

@@ -1,16 +1,16 @@
-#include "ForwardedData.h"
+#include "setup/handoff/ForwardedData.h"
 
 #include <algorithm>
 #include <exception>
 #include <system_error>
 #include <vector>
 
-#include "ResourceFile.h"
-#include "SetupPaths.h"
+#include "setup/payload/ResourceFile.h"
+#include "setup/startup/SetupPaths.h"
 #include "kestlib/Holders.h"
 #include "kestlib/Hresult.h"
 #include "kestlib/io/Utf8.h"
-#include "kestlib/resources/PeImage.h"
+#include "core/pe/PeImage.h"
 
 namespace {
 

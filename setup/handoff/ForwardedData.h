@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "ForwardedDataFormat.h"
+#include "core/handoff/ForwardedDataFormat.h"
 
 enum class ForwardedDataSource {
   Auto = 0,           // the slots; the trailing block when there are none

@@ -1,7 +1,7 @@
-#include "SetupThread.h"
+#include "setup/handoff/SetupThread.h"
 
-#include "ForwardedData.h"
-#include "WindowMessages.h"
+#include "setup/handoff/ForwardedData.h"
+#include "setup/extraction/WindowMessages.h"
 #include "kestlib/DeleteDirectoryTree.h"
 #include "kestlib/ProcessLaunch.h"
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "ConfigStore.h"
+#include "core/payload/ConfigStore.h"
 #include "hvmsi/InstallStringResources.h"
 
 // A non-empty "ProductName" of the culture replaces productName; the

@@ -1,8 +1,8 @@
-#include "PayloadLocator.h"
+#include "setup/payload/PayloadLocator.h"
 
 #include <algorithm>
 
-#include "PayloadFormat.h"
+#include "core/payload/PayloadFormat.h"
 #include "kestlib/Holders.h"
 #include "kestlib/Hresult.h"
 

@@ -1,9 +1,9 @@
-#include "ResourceFile.h"
+#include "setup/payload/ResourceFile.h"
 
 #include <algorithm>
 
 #include "kestlib/Hresult.h"
-#include "kestlib/resources/PeImage.h"
+#include "core/pe/PeImage.h"
 
 namespace {
 

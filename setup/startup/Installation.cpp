@@ -1,6 +1,6 @@
-#include "Installation.h"
+#include "setup/startup/Installation.h"
 
-#include "SelfExtractingDlg.h"
+#include "setup/extraction/SelfExtractingDlg.h"
 
 std::int32_t RunInstallation(const RunSettings& settings, const kestlib::IStringResources& strings) {
   CSelfExtractingDlg dialog(nullptr, settings, strings);

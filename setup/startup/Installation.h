@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "RunSettings.h"
+#include "core/startup/RunSettings.h"
 #include "kestlib/localization/IStringResources.h"
 
 std::int32_t RunInstallation(const RunSettings& settings, const kestlib::IStringResources& strings);

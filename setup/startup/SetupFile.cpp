@@ -1,4 +1,4 @@
-#include "SetupFile.h"
+#include "setup/startup/SetupFile.h"
 
 #include <windows.h>
 
@@ -8,10 +8,10 @@
 #include <optional>
 #include <vector>
 
-#include "ResourceFile.h"
+#include "setup/payload/ResourceFile.h"
 #include "kestlib/Holders.h"
 #include "kestlib/Hresult.h"
-#include "kestlib/resources/PeImage.h"
+#include "core/pe/PeImage.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "SetupPaths.h"
+#include "setup/startup/SetupPaths.h"
 
 #include <windows.h>
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "PathRules.h"
+#include "core/PathRules.h"
 
 // Full path of the program's own file.
 std::wstring ModulePath();

@@ -1,4 +1,4 @@
-#include "ForwardedDataFormat.h"
+#include "core/handoff/ForwardedDataFormat.h"
 
 #include <gtest/gtest.h>
 

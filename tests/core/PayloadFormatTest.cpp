@@ -1,4 +1,4 @@
-#include "PayloadFormat.h"
+#include "core/payload/PayloadFormat.h"
 
 #include <gtest/gtest.h>
 

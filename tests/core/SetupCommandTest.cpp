@@ -1,6 +1,6 @@
 // How the real setup is started after extraction: the program chosen and
 // the command line it is handed.
-#include "SetupCommand.h"
+#include "core/handoff/SetupCommand.h"
 
 #include <gtest/gtest.h>
 

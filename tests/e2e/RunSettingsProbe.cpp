@@ -6,7 +6,7 @@
 #include <fstream>
 #include <string>
 
-#include "Installation.h"
+#include "setup/startup/Installation.h"
 #include "kestlib/io/Utf8.h"
 
 std::int32_t RunInstallation(const RunSettings& s, const kestlib::IStringResources& /*strings*/) {

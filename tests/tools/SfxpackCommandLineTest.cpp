@@ -7,7 +7,7 @@
 #include "CommandLine.h"
 #include "Errors.h"
 #include "Layout.h"
-#include "PayloadFormat.h"
+#include "core/payload/PayloadFormat.h"
 #include "Sfxpack.h"
 
 using namespace sfxpack;

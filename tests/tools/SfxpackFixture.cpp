@@ -5,7 +5,7 @@
 #include <fstream>
 
 #include "FileIo.h"
-#include "PayloadFormat.h"
+#include "core/payload/PayloadFormat.h"
 #include "Sfxpack.h"
 #include "SyntheticPe.h"
 

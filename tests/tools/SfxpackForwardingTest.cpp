@@ -1,7 +1,7 @@
 // --slot, --trailing-data and the forwarded data that inspect shows.
 #include <gtest/gtest.h>
 
-#include "ForwardedDataFormat.h"
+#include "core/handoff/ForwardedDataFormat.h"
 #include "Inspect.h"
 #include "SfxpackFixture.h"
 #include "SyntheticPe.h"

@@ -5,7 +5,7 @@
 #include <numeric>
 
 #include "Inspect.h"
-#include "PayloadFormat.h"
+#include "core/payload/PayloadFormat.h"
 #include "SfxpackFixture.h"
 #include "SyntheticPe.h"
 

@@ -13,7 +13,7 @@
 #include "FileIo.h"
 #include "Forwarding.h"
 #include "Layout.h"
-#include "PayloadFormat.h"
+#include "core/payload/PayloadFormat.h"
 #include "StubImage.h"
 
 namespace fs = std::filesystem;

@@ -4,7 +4,7 @@
 
 #include "Errors.h"
 #include "FileIo.h"
-#include "PayloadFormat.h"
+#include "core/payload/PayloadFormat.h"
 
 namespace sfxpack {
 namespace {

@@ -5,7 +5,7 @@
 
 #include "Errors.h"
 #include "FileIo.h"
-#include "kestlib/resources/PeImage.h"
+#include "core/pe/PeImage.h"
 
 namespace sfxpack {
 namespace {

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "ForwardedDataFormat.h"
+#include "core/handoff/ForwardedDataFormat.h"
 #include "StubImage.h"
 
 namespace sfxpack {

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "Forwarding.h"
-#include "kestlib/resources/PeImage.h"
+#include "core/pe/PeImage.h"
 
 namespace sfxpack {
 

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "Errors.h"
-#include "PayloadFormat.h"
+#include "core/payload/PayloadFormat.h"
 
 namespace sfxpack {
 

@@ -4,8 +4,8 @@
 
 #include "Errors.h"
 #include "FileIo.h"
-#include "PayloadFormat.h"
-#include "kestlib/resources/PeImage.h"
+#include "core/payload/PayloadFormat.h"
+#include "core/pe/PeImage.h"
 
 namespace sfxpack {
 namespace {

@@ -1,6 +1,6 @@
 // Extraction of the archive behind the installer's image: what lands in
 // the destination, and how each kind of failure is reported.
-#include "ExtractArchive.h"
+#include "setup/extraction/ExtractArchive.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The engine's questions and item reports as the installer answers them:
 // overwrite answers, hostile item names, progress and free-space arithmetic.
-#include "ExtractRules.h"
+#include "setup/extraction/ExtractRules.h"
 
 #include <gtest/gtest.h>
 

@@ -12,9 +12,9 @@
 #include <utility>
 #include <vector>
 
-#include "ExtractArchive.h"
-#include "ExtractThread.h"
-#include "RunSettings.h"
+#include "setup/extraction/ExtractArchive.h"
+#include "setup/extraction/ExtractThread.h"
+#include "core/startup/RunSettings.h"
 
 namespace extracttest {
 

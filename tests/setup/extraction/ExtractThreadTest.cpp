@@ -1,6 +1,6 @@
 // The extraction worker as the progress dialog runs it: on its own thread,
 // reporting by messages, removing a failed temporary folder.
-#include "ExtractThread.h"
+#include "setup/extraction/ExtractThread.h"
 
 #include <gtest/gtest.h>
 

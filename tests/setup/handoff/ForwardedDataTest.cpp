@@ -1,6 +1,6 @@
 // Reading forwarded data from executable files on disk and writing
 // "SetupValues.dat", as the setup worker does.
-#include "ForwardedData.h"
+#include "setup/handoff/ForwardedData.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "CultureTexts.h"
+#include "setup/language/CultureTexts.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "PayloadLocator.h"
+#include "setup/payload/PayloadLocator.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "PayloadFormat.h"
+#include "core/payload/PayloadFormat.h"
 #include "TempDir.h"
 #include "kestlib/Holders.h"
 

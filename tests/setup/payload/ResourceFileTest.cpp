@@ -1,4 +1,4 @@
-#include "ResourceFile.h"
+#include "setup/payload/ResourceFile.h"
 
 #include <gtest/gtest.h>
 

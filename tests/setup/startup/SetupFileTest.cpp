@@ -1,4 +1,4 @@
-#include "SetupFile.h"
+#include "setup/startup/SetupFile.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 #include "TempDir.h"
 #include "kestlib/Holders.h"
 #include "kestlib/localization/MemStringResources.h"
-#include "kestlib/resources/PeImage.h"
+#include "core/pe/PeImage.h"
 
 namespace {
 
