@@ -3,6 +3,7 @@
 #include <boost/algorithm/string/predicate.hpp>
 
 #include "core/PathRules.h"
+#include "core/handoff/PackageArguments.h"
 
 std::wstring QuoteArgument(const std::wstring& text) {
   if (text.empty()) return L"\"\"";
@@ -64,7 +65,9 @@ SetupCommand MakeSetupCommand(const RunSettings& settings, const std::wstring& o
   }
 
   const std::wstring extension = PathExtension(command.program);
+  std::wstring tail = ownArgumentTail;
   if (SameExtension(extension, L".msi") || SameExtension(extension, L".ms_")) {
+    tail = TailForPackage(ownArgumentTail);
     AppendArgument(command.arguments, L"/i");
     AppendArgument(command.arguments, command.program);
     command.program = CombinePath(systemFolder, L"msiexec.exe");
@@ -80,6 +83,6 @@ SetupCommand MakeSetupCommand(const RunSettings& settings, const std::wstring& o
     }
   }
   if (!settings.setupParams.empty()) AppendRawArguments(command.arguments, settings.setupParams);
-  if (!ownArgumentTail.empty()) AppendRawArguments(command.arguments, ownArgumentTail);
+  if (!tail.empty()) AppendRawArguments(command.arguments, tail);
   return command;
 }

@@ -37,6 +37,8 @@ struct SetupCommand {
 
 // Decides how the setup is started. isFile tells whether a path names an
 // existing file (not a folder); systemFolder is where msiexec.exe lives.
+// A package gets the own argument tail without the switches that msiexec
+// would read as its own.
 SetupCommand MakeSetupCommand(const RunSettings& settings, const std::wstring& ownArgumentTail,
                               const std::wstring& systemFolder,
                               const std::function<bool(const std::wstring&)>& isFile);

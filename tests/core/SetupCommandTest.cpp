@@ -120,6 +120,26 @@ TEST_F(MakeSetupCommandTest, PackageIsInstalledByMsiexec) {
   EXPECT_EQ(Make().arguments, L"/i C:\\Temp\\hlv1\\product.msi");
 }
 
+TEST_F(MakeSetupCommandTest, PackageDoesNotGetTheInstallersCulture) {
+  m_settings.setupFileName = L"product.msi";
+  m_files = {L"C:\\Temp\\hlv1\\product.msi"};
+  // msiexec would write a log file named after the culture.
+  const struct {
+    const wchar_t* tail;
+    const wchar_t* arguments;
+  } kCases[] = {
+      {L"/l de-DE", L"/i C:\\Temp\\hlv1\\product.msi"},
+      {L"/qb -L \"de DE\" REBOOT=\"R S\"", L"/i C:\\Temp\\hlv1\\product.msi /qb REBOOT=\"R S\""},
+      {L"\"/l\" de  /qn", L"/i C:\\Temp\\hlv1\\product.msi /qn"},
+      {L"/qn /l", L"/i C:\\Temp\\hlv1\\product.msi /qn"},
+      {L"/l*v log.txt /lang de", L"/i C:\\Temp\\hlv1\\product.msi /l*v log.txt /lang de"},
+  };
+  for (const auto& c : kCases) EXPECT_EQ(Make(c.tail).arguments, c.arguments) << c.tail;
+  // A setup program reads it as meant.
+  m_settings.setupFileName = L"setup.exe";
+  EXPECT_EQ(Make(L"/l de-DE").arguments, L"/l de-DE");
+}
+
 TEST_F(MakeSetupCommandTest, ForwardedDataComesBeforeParametersAndOwnArguments) {
   m_settings.forwardResourceData = true;
   m_settings.setupParams = L"/silent";
