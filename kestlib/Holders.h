@@ -68,6 +68,12 @@ struct GdiObjectDeleter {
 };
 using UniqueBrush = std::unique_ptr<std::remove_pointer_t<HBRUSH>, GdiObjectDeleter>;
 
+// An icon loaded with LoadImage (not a shared one), destroyed with its owner.
+struct IconDestroyer {
+  void operator()(HICON icon) const { DestroyIcon(icon); }
+};
+using UniqueIcon = std::unique_ptr<std::remove_pointer_t<HICON>, IconDestroyer>;
+
 // A read-only view of a file and the mapping object behind it. The file
 // handle stays with the caller.
 class MappedView {

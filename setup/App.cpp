@@ -12,7 +12,10 @@
 #include <vector>
 
 #include "core/startup/CommandLine.h"
+#include "core/localization/Cultures.h"
 #include "setup/language/CultureTexts.h"
+#include "setup/language/UnzipLanguageDlg.h"
+#include "setup/language/UserCulture.h"
 #include "setup/startup/Installation.h"
 #include "setup/payload/PayloadLocator.h"
 #include "setup/startup/SetupFile.h"
@@ -64,6 +67,10 @@ BOOL CApp::InitInstance() {
   }
   if (!ReadConfiguration()) {
     m_exitCode = ExitPreparationFailed;
+    return FALSE;
+  }
+  if (!ChooseLanguage()) {
+    m_exitCode = ExitCancelled;
     return FALSE;
   }
   if (!CheckSetupFile()) {
@@ -156,6 +163,24 @@ bool CApp::ReadConfiguration() {
   }
   if (!m_extractOnly && m_uiLevel == UiNormal && m_config.GetInt(L"main", L"SfxProgressVisible", 1) == 0)
     m_uiLevel = UiMinimal;
+  return true;
+}
+
+bool CApp::ChooseLanguage() {
+  const LanguageChoice choice = ScanLanguageSections(m_config, m_cmdCulture, UserDefaultCulture);
+  // A failure to load has been shown by SetCulture; the run goes on with
+  // the texts loaded before.
+  if (!choice.found) {
+    SetCulture(m_config.GetValue(L"main", L"Culture", L""));
+    return true;
+  }
+  m_hasLanguageSections = true;
+  SetCulture(choice.chosen);
+  if (m_uiLevel == UiNormal && m_showLanguageDialog && m_cmdCulture.empty()) {
+    CUnzipLanguageDlg dialog(nullptr, choice.names, choice.chosen, m_strings);
+    if (dialog.DoModal() != IDOK) return false;
+    SetCulture(dialog.GetSelectedCulture());
+  }
   return true;
 }
 

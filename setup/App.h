@@ -24,6 +24,10 @@ class CApp : public kestlib::CWinApp {
   bool SetCulture(const std::wstring& culture);
   bool ParseCommandLine();
   bool ReadConfiguration();
+  // Settles the culture of the run from the configuration's languages, the
+  // command line, the user's settings and the language dialog; false when
+  // the user cancelled the dialog.
+  bool ChooseLanguage();
   // False after showing why the program's own file is incomplete or no
   // executable; an archive named with /e is not checked.
   bool CheckSetupFile();

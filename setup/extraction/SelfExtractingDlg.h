@@ -36,10 +36,7 @@ class CSelfExtractingDlg : public kestlib::CVistaDialog {
   // Values of PBST_* for the bar; the taskbar's states are mapped from them.
   enum class ProgressState { Normal = 1, Error = 2 };
 
-  struct IconDestroyer {
-    void operator()(HICON icon) const { DestroyIcon(icon); }
-  };
-  using UniqueIcon = std::unique_ptr<std::remove_pointer_t<HICON>, IconDestroyer>;
+  using UniqueIcon = kestlib::UniqueIcon;
   using UniqueFont = std::unique_ptr<std::remove_pointer_t<HFONT>, kestlib::GdiObjectDeleter>;
 
   bool IsLargeLayout() const { return m_settings.prettyProgress; }

@@ -1,6 +1,7 @@
 // Stands in for the installation in a test build of the stub: it writes the
 // settings that start-up settled to the file named by SETUPSFX_PROBE_OUT,
-// one "field=value" line each, in UTF-8, and ends with 0.
+// one "field=value" line each, and two texts of the loaded culture, in
+// UTF-8, and ends with 0.
 #include <windows.h>
 
 #include <fstream>
@@ -9,7 +10,7 @@
 #include "setup/startup/Installation.h"
 #include "kestlib/io/Utf8.h"
 
-std::int32_t RunInstallation(const RunSettings& s, const kestlib::IStringResources& /*strings*/) {
+std::int32_t RunInstallation(const RunSettings& s, const kestlib::IStringResources& strings) {
   wchar_t path[MAX_PATH] = {};
   if (GetEnvironmentVariableW(L"SETUPSFX_PROBE_OUT", path, MAX_PATH) == 0) return 0;
   std::ofstream out(path, std::ios::binary);
@@ -33,5 +34,8 @@ std::int32_t RunInstallation(const RunSettings& s, const kestlib::IStringResourc
   number("showLanguageDialog", s.showLanguageDialog);
   number("callerSuppliesDataFile", s.callerSuppliesDataFile);
   number("forwardResourceData", s.forwardResourceData);
+  // Texts of the loaded culture: one from its table, one it may override.
+  line("cancelText", strings.GetText(L"Cancel"));
+  line("startSetupText", strings.GetText(L"StartSetup"));
   return 0;
 }

@@ -233,6 +233,17 @@ TEST_F(ForwardedDataTest, SlotValuesReachTheSetupInItsDataFile) {
   EXPECT_EQ(report.All("value"), (std::vector<std::string>{"HLVID=campaign-7", "HV_VOLTARIN_PHASH=0123abcd"}));
 }
 
+TEST_F(ForwardedDataTest, ChosenCultureAndItsParametersReachTheSetup) {
+  const fs::path installer =
+      Pack(L"language.exe", Config() + "SetupParams=/main\r\n[LANG_fr-FR]\r\nSetupParams=/fr\r\n"
+                                       "[LANG_de-DE]\r\nSetupParams=/lang=de\r\n");
+  EXPECT_EQ(Run(Quoted(installer.wstring()) + L" /l de-DE /q"), 0u);
+  const std::vector<std::string> arguments = ReadReport().All("argument");
+  ASSERT_EQ(arguments.size(), 8u);
+  EXPECT_EQ(std::vector<std::string>(arguments.begin() + 2, arguments.end()),
+            (std::vector<std::string>{"/l", "de-DE", "/lang=de", "/l", "de-DE", "/q"}));
+}
+
 TEST_F(ForwardedDataTest, IdentifierInTheFileNameJoinsTheSlots) {
   const fs::path installer =
       Pack(L"product--ph0123456789abcdEF (2).exe", Config(), SETUPSFX_SAMPLE_ARCHIVE, L"--slot HLVID2=from-slot");
