@@ -206,7 +206,10 @@ TEST_F(SetupLaunchTest, PackageIsInstalledByTheWindowsInstaller) {
                              "SetupParams=INSTALLDIR=\"" + kestlib::Utf8FromWide(target.wstring()) + "\"\r\n";
   const fs::path installer = Pack(L"package.exe", config, SETUPSFX_PACKAGE_ARCHIVE);
 
-  EXPECT_EQ(Run(Quoted(installer.wstring()) + L" /qb", kPackageTimeLimit), 0u);
+  // msiexec would read the installer's culture as the file to log to.
+  const fs::path log = m_dir / L"culture log";
+  EXPECT_EQ(Run(Quoted(installer.wstring()) + L" /qb /l " + Quoted(log.wstring()), kPackageTimeLimit), 0u);
+  EXPECT_FALSE(fs::exists(log));
   std::ifstream hello(target / L"hello.txt");
   std::string text;
   std::getline(hello, text);
