@@ -36,10 +36,12 @@ std::wstring FindBestCulture(const std::vector<std::wstring>& offered, const std
 // language; the interface's otherwise.
 std::uint16_t PreferredLanguageId(std::uint16_t interfaceLanguage, std::uint16_t localeLanguage);
 
+// Offered code to its display name, in code order.
+using CultureNames = std::map<std::wstring, std::wstring, CultureLess>;
+
 struct LanguageChoice {
   bool found = false;
-  // Offered code to its display name, in code order.
-  std::map<std::wstring, std::wstring, CultureLess> names;
+  CultureNames names;
   // Preselected: the best match for the preferred culture, else the first
   // section.
   std::wstring chosen;

@@ -17,7 +17,7 @@ HICON LoadAppIcon(int width, int height) {
 
 }  // namespace
 
-CUnzipLanguageDlg::CUnzipLanguageDlg(HWND parent, decltype(LanguageChoice::names) names, std::wstring preselected,
+CUnzipLanguageDlg::CUnzipLanguageDlg(HWND parent, CultureNames names, std::wstring preselected,
                                      const kestlib::IStringResources& strings)
     : CVistaDialog(kTemplate, parent),
       m_names(std::move(names)),

@@ -14,7 +14,7 @@
 class CUnzipLanguageDlg : public kestlib::CVistaDialog {
  public:
   // names: offered code to display name; preselected: the code shown first.
-  CUnzipLanguageDlg(HWND parent, decltype(LanguageChoice::names) names, std::wstring preselected,
+  CUnzipLanguageDlg(HWND parent, CultureNames names, std::wstring preselected,
                     const kestlib::IStringResources& strings);
 
   // The code confirmed with OK; empty when its name was not offered.
@@ -25,7 +25,7 @@ class CUnzipLanguageDlg : public kestlib::CVistaDialog {
   void OnOK() override;
 
  private:
-  decltype(LanguageChoice::names) m_names;
+  CultureNames m_names;
   std::wstring m_preselected;
   const kestlib::IStringResources& m_strings;
   std::wstring m_selected;

@@ -24,8 +24,8 @@ using testsupport::kTimeLimit;
 using testsupport::Quoted;
 
 constexpr int kLanguages = 1006;
-constexpr char kGerman[] = "Deutsch (Deutschland)";
-constexpr char kFrench[] = "Fran\xC3\xA7" "ais (France)";
+constexpr wchar_t kGerman[] = L"Deutsch (Deutschland)";
+constexpr wchar_t kFrench[] = L"Français (France)";
 
 // Two regional languages with texts and parameters of their own.
 constexpr char kTwoLanguages[] =
@@ -37,13 +37,6 @@ std::wstring ItemText(HWND combo, int index) {
   std::vector<wchar_t> text(static_cast<std::size_t>(SendMessageW(combo, CB_GETLBTEXTLEN, index, 0)) + 1);
   SendMessageW(combo, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(text.data()));
   return text.data();
-}
-
-std::wstring Wide(const char* utf8) {
-  std::wstring wide(static_cast<std::size_t>(MultiByteToWideChar(CP_UTF8, 0, utf8, -1, nullptr, 0)), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8, -1, wide.data(), static_cast<int>(wide.size()));
-  wide.pop_back();
-  return wide;
 }
 
 class LanguageTest : public ::testing::Test {
@@ -117,12 +110,12 @@ TEST_F(LanguageDialogTest, UsersChoiceDecidesTheTextsAndParameters) {
   ASSERT_NE(dialog, nullptr) << "no language dialog appeared";
   EXPECT_NE(testsupport::WindowText(dialog), L"Select Language");
   ASSERT_EQ(SendMessageW(combo, CB_GETCOUNT, 0, 0), 2);
-  EXPECT_EQ(ItemText(combo, 0), Wide(kGerman));
-  EXPECT_EQ(ItemText(combo, 1), Wide(kFrench));
+  EXPECT_EQ(ItemText(combo, 0), kGerman);
+  EXPECT_EQ(ItemText(combo, 1), kFrench);
   // The first section, unless the user's own language is offered.
   const bool german = PRIMARYLANGID(GetUserDefaultLangID()) == LANG_GERMAN;
   EXPECT_EQ(ItemText(combo, static_cast<int>(SendMessageW(combo, CB_GETCURSEL, 0, 0))),
-            Wide(german ? kGerman : kFrench));
+            german ? kGerman : kFrench);
 
   SendMessageW(combo, CB_SETCURSEL, german ? 1 : 0, 0);
   ASSERT_TRUE(testsupport::PressButton(dialog, IDOK));
