@@ -75,9 +75,11 @@ BOOL CApp::InitInstance() {
   }
   m_exitCode = RunExtraction();
   // The folder made for this run goes also where no extraction began.
-  if (!m_extractOnly)
-    kestlib::DeleteDirectoryTree(m_extractDir, kestlib::DeleteTreeFlags::RemoveRoot | kestlib::DeleteTreeFlags::Recurse |
-                                                   kestlib::DeleteTreeFlags::ClearReadOnly);
+  if (!m_extractOnly) {
+    using kestlib::DeleteTreeFlags;
+    kestlib::DeleteDirectoryTree(m_extractDir,
+                                 DeleteTreeFlags::RemoveRoot | DeleteTreeFlags::Recurse | DeleteTreeFlags::ClearReadOnly);
+  }
   return FALSE;
 }
 
