@@ -20,3 +20,11 @@ std::wstring BaseName(const std::wstring& path) {
   const std::size_t slash = base.rfind(L'\\');
   return slash == std::wstring::npos ? base : base.substr(slash + 1);
 }
+
+std::wstring MakeTempFolderName(const FolderNameDraw& draw) {
+  static constexpr wchar_t kAlphabet[] = L"abcdefghijklmnopqrstuvwxyz0123456789";
+  std::wstring name = L"hlv";
+  // Words of 32 bits keep the bias of the remainder below one in 10^8.
+  for (std::uint32_t word : draw) name += kAlphabet[word % 36];
+  return name;
+}

@@ -1,6 +1,8 @@
 // Text rules for paths, without Windows headers.
 #pragma once
 
+#include <array>
+#include <cstdint>
 #include <string>
 
 // a, a backslash unless a is empty or already ends with one, then b.
@@ -10,3 +12,8 @@ bool IsAbsolutePath(const std::wstring& path);
 // The file name without its folder and its last extension:
 // C:\dl\setup.exe gives setup.
 std::wstring BaseName(const std::wstring& path);
+
+// Random words that name one temporary folder.
+using FolderNameDraw = std::array<std::uint32_t, 8>;
+// "hlv" and one character of a to z and 0 to 9 per word.
+std::wstring MakeTempFolderName(const FolderNameDraw& draw);

@@ -21,6 +21,16 @@ std::wstring SystemFolder() {
   return length > 0 && length < MAX_PATH ? std::wstring(path, length) : std::wstring();
 }
 
+void RestrictDllSearch() {
+  // Looked up at run time: Windows 7 has it only with an update.
+  using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
+  const auto setDefault = reinterpret_cast<SetDefaultDllDirectoriesFn>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories")));
+  if (setDefault && setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32)) return;
+  // Without it, at least the current folder leaves the search.
+  SetDllDirectoryW(L"");
+}
+
 UniqueModule LoadSystemLibrary(const wchar_t* name) {
   if (GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "AddDllDirectory"))
     return UniqueModule(LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));

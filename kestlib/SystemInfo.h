@@ -14,6 +14,11 @@ bool RunsUnderWow64();
 // The system folder as the system reports it; empty when it cannot be read.
 std::wstring SystemFolder();
 
+// From now on DLLs that are loaded by bare name (also by system code) come
+// from the system folder only, never from the program's own folder, where
+// a downloaded installer may have planted neighbours. Call it first.
+void RestrictDllSearch();
+
 // Loads a DLL from the system folder only, never from the folder that the
 // installer was started from (a planted copy there would run).
 UniqueModule LoadSystemLibrary(const wchar_t* name);

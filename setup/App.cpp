@@ -6,8 +6,6 @@
 #include <objbase.h>
 
 #include <clocale>
-#include <cstdlib>
-#include <ctime>
 #include <memory>
 #include <vector>
 
@@ -20,6 +18,8 @@
 #include "setup/payload/PayloadLocator.h"
 #include "setup/startup/SetupFile.h"
 #include "setup/startup/SetupPaths.h"
+#include "setup/startup/TempFolder.h"
+#include "kestlib/DeleteDirectoryTree.h"
 #include "kestlib/ErrorText.h"
 #include "kestlib/FolderProperties.h"
 #include "kestlib/MessageBox.h"
@@ -49,7 +49,6 @@ CApp::CApp() : CWinApp(kAppTitle) {}
 BOOL CApp::InitInstance() {
   // The user's locale governs case-insensitive comparisons and blank tests.
   std::setlocale(LC_ALL, "");
-  std::srand(static_cast<unsigned>(std::time(nullptr)) ^ static_cast<unsigned>(GetCurrentProcessId()));
 
   INITCOMMONCONTROLSEX controls = {sizeof(controls), 0xFF};
   InitCommonControlsEx(&controls);
@@ -82,6 +81,12 @@ BOOL CApp::InitInstance() {
     return FALSE;
   }
   m_exitCode = RunExtraction();
+  // The folder made for this run goes also where no extraction began.
+  if (!m_extractOnly) {
+    using kestlib::DeleteTreeFlags;
+    kestlib::DeleteDirectoryTree(m_extractDir,
+                                 DeleteTreeFlags::RemoveRoot | DeleteTreeFlags::Recurse | DeleteTreeFlags::ClearReadOnly);
+  }
   return FALSE;
 }
 
@@ -207,7 +212,14 @@ bool CApp::PrepareExtractDir() {
                            MB_ICONERROR);
     return false;
   }
-  m_extractDir = CombinePath(temp, MakeTempFolderName());
+  // Made here, not by the extraction: a folder prepared by someone else
+  // could hold a DLL that the setup program would load.
+  const HRESULT hr = CreateTempFolder(temp, SystemRandom, m_extractDir);
+  if (FAILED(hr)) {
+    kestlib::AfxMessageBox(L"Could not create a temporary folder.\n\n" + kestlib::SystemErrorText(hr) + L"\n\n" + temp,
+                           MB_ICONERROR);
+    return false;
+  }
   return true;
 }
 
@@ -249,11 +261,4 @@ std::int32_t CApp::RunExtraction() {
   ReplaceAll(settings.setupFileName, L"[ExtractDir]", settings.extractDir);
   ReplaceAll(settings.setupParams, L"[ExtractDir]", settings.extractDir);
   return RunInstallation(settings, m_strings);
-}
-
-std::wstring CApp::MakeTempFolderName() const {
-  static constexpr wchar_t kAlphabet[] = L"abcdefghijklmnopqrstuvwxyz0123456789";
-  std::wstring name = L"hlv";
-  for (int i = 0; i < 8; ++i) name += kAlphabet[std::rand() % 36];
-  return name;
 }

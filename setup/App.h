@@ -34,7 +34,6 @@ class CApp : public kestlib::CWinApp {
   bool PrepareExtractDir();
   std::int32_t RunExtraction();
   void ShowCommandLineHelp();
-  std::wstring MakeTempFolderName() const;
 
  private:
   // A key of the culture's language section, with "main" as its default.

@@ -7,16 +7,25 @@
 
 std::wstring QuoteArgument(const std::wstring& text) {
   if (text.empty()) return L"\"\"";
+  const bool enclose = text.find_first_of(L" \t\r\n") != std::wstring::npos;
   std::wstring quoted;
   quoted.reserve(text.size() + 2);
+  if (enclose) quoted += L'"';
+  // Backslashes are literal except in a run before a quote, where the
+  // splitter halves them: such a run is doubled, the quote escaped.
+  std::size_t backslashes = 0;
   for (wchar_t c : text) {
-    if (c == L'"') quoted += L'\\';
+    if (c == L'\\') {
+      ++backslashes;
+      continue;
+    }
+    quoted.append(c == L'"' ? 2 * backslashes + 1 : backslashes, L'\\');
+    backslashes = 0;
     quoted += c;
   }
-  if (text.find_first_of(L" \t\r\n") == std::wstring::npos) return quoted;
-  // A final backslash would escape the closing quote.
-  if (quoted.back() == L'\\') quoted += L'\\';
-  return L'"' + quoted + L'"';
+  quoted.append(enclose ? 2 * backslashes : backslashes, L'\\');
+  if (enclose) quoted += L'"';
+  return quoted;
 }
 
 void AppendArgument(std::wstring& commandLine, const std::wstring& text) {

@@ -9,7 +9,8 @@
 #include "core/startup/RunSettings.h"
 
 // An argument as a program that splits its command line the usual way
-// reads it back: quoted when it holds white space, inner quotes escaped.
+// reads it back: quoted when it holds white space, inner quotes escaped,
+// backslashes doubled only where a quote follows them.
 std::wstring QuoteArgument(const std::wstring& text);
 
 // Appends text quoted, after one blank unless the line is empty.

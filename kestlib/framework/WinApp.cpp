@@ -1,5 +1,7 @@
 #include "kestlib/framework/WinApp.h"
 
+#include "kestlib/SystemInfo.h"
+
 namespace kestlib {
 namespace {
 CWinApp* g_app = nullptr;
@@ -37,6 +39,7 @@ int AfxMessageBox(const std::wstring& text, UINT type, UINT helpId) {
 
 // The program's entry point: the one application object does everything.
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+  kestlib::RestrictDllSearch();
   kestlib::CWinApp* app = kestlib::AfxGetApp();
   return app ? app->Run(instance) : -1;
 }

@@ -4,26 +4,48 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <set>
 #include <string>
+#include <utility>
+#include <vector>
+
+#include "ArgumentSplit.h"
 
 namespace {
 
 TEST(QuoteArgumentTest, QuotesOnlyWhatASplitterWouldBreakUp) {
-  EXPECT_EQ(QuoteArgument(L""), L"\"\"");
-  EXPECT_EQ(QuoteArgument(L"C:\\Temp\\setup.msi"), L"C:\\Temp\\setup.msi");
-  EXPECT_EQ(QuoteArgument(L"C:\\My Files\\setup.msi"), L"\"C:\\My Files\\setup.msi\"");
-  EXPECT_EQ(QuoteArgument(L"a\tb"), L"\"a\tb\"");
-  EXPECT_EQ(QuoteArgument(L"a\nb"), L"\"a\nb\"");
-  EXPECT_EQ(QuoteArgument(L"a\rb"), L"\"a\rb\"");
-  EXPECT_EQ(QuoteArgument(L"say \"hi\""), L"\"say \\\"hi\\\"\"");
-  EXPECT_EQ(QuoteArgument(L"\"hi\""), L"\\\"hi\\\"");
+  const std::pair<const wchar_t*, const wchar_t*> cases[] = {
+      {L"", L"\"\""},
+      {L"C:\\Temp\\setup.msi", L"C:\\Temp\\setup.msi"},
+      {L"C:\\My Files\\setup.msi", L"\"C:\\My Files\\setup.msi\""},
+      {L"a\tb", L"\"a\tb\""},
+      {L"a\nb", L"\"a\nb\""},
+      {L"say \"hi\"", L"\"say \\\"hi\\\"\""},
+      {L"C:\\My Files\\", L"\"C:\\My Files\\\\\""},
+      // Without quotes a final backslash escapes nothing.
+      {L"C:\\Files\\", L"C:\\Files\\"},
+      // Backslashes before a quote are doubled, the quote escaped.
+      {L"a\\\"", L"a\\\\\\\""},
+      {L"x y\\\\", L"\"x y\\\\\\\\\""}};
+  for (const auto& [text, quoted] : cases) EXPECT_EQ(QuoteArgument(text), quoted) << text;
 }
 
-TEST(QuoteArgumentTest, FinalBackslashOfAQuotedPathIsDoubled) {
-  EXPECT_EQ(QuoteArgument(L"C:\\My Files\\"), L"\"C:\\My Files\\\\\"");
-  // Without quotes a final backslash escapes nothing.
-  EXPECT_EQ(QuoteArgument(L"C:\\Files\\"), L"C:\\Files\\");
+TEST(QuoteArgumentTest, SplitterReadsEveryArgumentBack) {
+  std::vector<std::wstring> texts = {L"", L"\\", L"\"", L"\\\"", L"a\\\\\"b", L" \\", L"\\ \\\\", L"\"\"", L"\t\"\\"};
+  std::mt19937 random(12);
+  const wchar_t alphabet[] = L"a \t\\\"\n";
+  for (int i = 0; i < 3000; ++i) {
+    std::wstring text(random() % 10, L'a');
+    for (wchar_t& c : text) c = alphabet[random() % 6];
+    texts.push_back(text);
+  }
+  std::wstring line;
+  for (const auto& text : texts) {
+    EXPECT_EQ(testsupport::SplitArguments(QuoteArgument(text)), std::vector<std::wstring>{text}) << text;
+    AppendArgument(line, text);
+  }
+  EXPECT_EQ(testsupport::SplitArguments(line), texts);
 }
 
 TEST(AppendArgumentTest, SeparatesByOneBlank) {

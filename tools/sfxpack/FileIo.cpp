@@ -19,6 +19,20 @@ fs::path TempPathBeside(const fs::path& target) {
   return target.parent_path() / name;
 }
 
+// The file that path finally names: links followed, also to a target that
+// does not exist yet, so that a link stays a link.
+fs::path FollowLinks(const fs::path& path) {
+  fs::path current = path;
+  for (int hops = 0; hops < 40; ++hops) {
+    std::error_code ec;
+    if (!fs::is_symlink(fs::symlink_status(current, ec))) return current;
+    const fs::path target = fs::read_symlink(current, ec);
+    if (ec) throw PackError("cannot read the link " + Quoted(current) + ": " + ec.message());
+    current = target.is_absolute() ? target : current.parent_path() / target;
+  }
+  throw PackError("output " + Quoted(path) + " is a loop of links");
+}
+
 }  // namespace
 
 std::string Quoted(const fs::path& path) { return "\"" + path.u8string() + "\""; }
@@ -75,10 +89,15 @@ RemoveOnExit::~RemoveOnExit() {
   if (armed_) fs::remove(path_, ignored);
 }
 
-PendingFile::PendingFile(const fs::path& target) : target_(target), temp_(TempPathBeside(target)) {
+PendingFile::PendingFile(const fs::path& target)
+    : target_(FollowLinks(target)), temp_(TempPathBeside(target_)) {
   std::error_code ec;
-  if (fs::is_directory(target, ec)) throw PackError("output " + Quoted(target) + " is a folder");
-  const fs::path folder = target.parent_path().empty() ? fs::path(".") : target.parent_path();
+  const fs::file_status status = fs::status(target_, ec);
+  if (fs::is_directory(status)) throw PackError("output " + Quoted(target) + " is a folder");
+  // Renaming over a device or a pipe would put a file in its place.
+  if (fs::exists(status) && !fs::is_regular_file(status))
+    throw PackError("output " + Quoted(target) + " is not a regular file (a device, pipe or socket)");
+  const fs::path folder = target_.parent_path().empty() ? fs::path(".") : target_.parent_path();
   if (!fs::is_directory(folder, ec))
     throw PackError("the output folder " + Quoted(folder) + " does not exist");
   out_.open(temp_.path(), std::ios::binary | std::ios::trunc);
@@ -111,6 +130,9 @@ void PendingFile::Commit() {
   out_.close();
   CheckStream();
   std::error_code ec;
+  // The replaced file keeps its permissions.
+  const fs::file_status old = fs::status(target_, ec);
+  if (fs::is_regular_file(old)) fs::permissions(temp_.path(), old.permissions(), ec);
   fs::rename(temp_.path(), target_, ec);
   if (ec) throw PackError("cannot replace " + Quoted(target_) + ": " + ec.message());
   temp_.Release();

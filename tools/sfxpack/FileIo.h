@@ -50,6 +50,8 @@ class RemoveOnExit {
 
 // A file written under a temporary name in the target's folder and renamed
 // over the target by Commit; on any other way out the temporary goes away.
+// A link as target is followed; a target that exists and is no regular
+// file is refused; a replaced file's permissions stay.
 class PendingFile {
  public:
   explicit PendingFile(const std::filesystem::path& target);
