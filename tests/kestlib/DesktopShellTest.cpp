@@ -1,6 +1,8 @@
 #include "kestlib/DesktopShell.h"
 
 #include <windows.h>
+#include <exdisp.h>
+#include <shlguid.h>
 
 #include <string>
 #include <system_error>
@@ -51,10 +53,24 @@ TEST(ShellExecuteFromDesktopTest, ShellExecuteFromDesktop_RefusesEmptyFileAsInva
   }
 }
 
+// A fresh Wine server starts its desktop with the first program, and the
+// desktop serves its shell windows a moment later: at most 30 s for that.
+bool DesktopShellReady() {
+  for (int i = 0; i < 300; ++i) {
+    kestlib::ComPtr<IShellWindows> windows;
+    if (SUCCEEDED(CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_LOCAL_SERVER, IID_IShellWindows,
+                                   windows.put_void())))
+      return true;
+    Sleep(100);
+  }
+  return false;
+}
+
 // Wine's desktop provides the automation objects; the program runs in the
 // desktop's process tree, so the test can only watch for what it leaves.
 TEST(ShellExecuteFromDesktopTest, ShellExecuteFromDesktop_RunsProgramWithArgumentsInFolder) {
   const kestlib::ComInitialization com(COINIT_APARTMENTTHREADED);
+  ASSERT_TRUE(DesktopShellReady());
   const testsupport::TempDir temp;
   const std::wstring marker = (temp / L"marker.txt").wstring();
   wchar_t system[MAX_PATH] = {};
