@@ -1,6 +1,8 @@
 // build --folder: the archive comes from 7-Zip and is gone afterwards.
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include <boost/process/io.hpp>
 #include <boost/process/search_path.hpp>
 #include <boost/process/system.hpp>
@@ -42,6 +44,7 @@ class SfxpackFolderTest : public SfxpackTest {
 TEST_F(SfxpackFolderTest, Build_PacksFolderContentsWith7zz) {
   const boost::filesystem::path sevenZip = bp::search_path("7zz");
   if (sevenZip.empty()) GTEST_SKIP() << "7zz is not on the PATH";
+  ScopedEnv program("SFXPACK_7Z", "7zz");
   ASSERT_EQ(BuildFromFolder(), 0) << err_.str();
   EXPECT_TRUE(fs::is_empty(temp_));
 
@@ -52,6 +55,19 @@ TEST_F(SfxpackFolderTest, Build_PacksFolderContentsWith7zz) {
                        bp::std_in < bp::null),
             0);
   EXPECT_EQ(ReadBytes(Path("out") / "sub" / "data.bin"), ReadBytes(files_ / "sub" / "data.bin"));
+}
+
+TEST_F(SfxpackFolderTest, Build_WithEpochPacksTwiceByteIdenticallyWith7zz) {
+  if (bp::search_path("7zz").empty()) GTEST_SKIP() << "7zz is not on the PATH";
+  ScopedEnv program("SFXPACK_7Z", "7zz");
+  ScopedEnv epoch("SOURCE_DATE_EPOCH", "1700000000");
+  ASSERT_EQ(BuildFromFolder(), 0) << err_.str();
+  const auto first = ReadBytes(output_);
+  // As a fresh checkout would be: newer times, which the epoch clamps.
+  fs::last_write_time(files_ / "setup.exe", fs::file_time_type::clock::now() + std::chrono::hours(1));
+  ASSERT_EQ(BuildFromFolder(), 0) << err_.str();
+  EXPECT_EQ(ReadBytes(output_), first);
+  EXPECT_TRUE(fs::is_empty(temp_));
 }
 
 TEST_F(SfxpackFolderTest, Build_RunsConfigured7zInsideTheFolder) {

@@ -1,13 +1,15 @@
 #include "Build.h"
 
 #include <algorithm>
+#include <charconv>
 #include <optional>
-#include <random>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "Archiver.h"
+#include "BlockIv.h"
+#include "ConfigReview.h"
 #include "ConfigText.h"
 #include "Errors.h"
 #include "FileIo.h"
@@ -15,11 +17,15 @@
 #include "Layout.h"
 #include "core/payload/PayloadFormat.h"
 #include "StubImage.h"
+#include "Warnings.h"
 
 namespace fs = std::filesystem;
 
 namespace sfxpack {
 namespace {
+
+// 7-Zip's output depends on its thread count; a reproducible build fixes it.
+constexpr int kReproducibleThreads = 2;
 
 void RefuseOutputOverInputs(const BuildOptions& o) {
   const std::pair<const fs::path*, const char*> inputs[] = {
@@ -29,18 +35,6 @@ void RefuseOutputOverInputs(const BuildOptions& o) {
       throw PackError("output " + Quoted(o.output) + " is the " + role +
                       " itself; choose another output path");
   }
-}
-
-// A new IV for every build, so that equal configurations never give equal
-// blocks.
-payload::Iv FreshIv() {
-  std::random_device random;
-  payload::Iv iv{};
-  for (std::size_t i = 0; i < iv.size(); i += 4) {
-    const std::uint32_t word = random();
-    for (std::size_t b = 0; b < 4; ++b) iv[i + b] = static_cast<std::uint8_t>(word >> (8 * b));
-  }
-  return iv;
 }
 
 void RequireSevenZipSignature(const fs::path& archive) {
@@ -67,7 +61,59 @@ void WriteInstaller(const fs::path& output, const StubImage& stub,
   out.Commit();
 }
 
+bool Reproducible(const BuildOptions& options) { return options.reproducible || SourceDateEpoch(); }
+
+// The folder's paths as the installer would extract them, or nothing when
+// the folder cannot be read whole.
+std::optional<std::vector<std::string>> FolderPaths(const fs::path& folder) {
+  std::vector<std::string> paths;
+  std::error_code ec;
+  for (fs::recursive_directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+    paths.push_back(it->path().lexically_relative(folder).generic_u8string());
+  if (ec) return std::nullopt;
+  return paths;
+}
+
+// Makes or tests the archive; the result holds the payload's paths when
+// they are known.
+std::optional<std::vector<std::string>> PrepareArchive(const BuildOptions& options, const fs::path& archive,
+                                                       const std::optional<fs::path>& sevenZip,
+                                                       Warnings& warnings) {
+  if (!options.folder.empty()) {
+    if (!sevenZip)
+      throw PackError("cannot find 7-Zip (7zz or 7z) on the PATH; install it or set SFXPACK_7Z "
+                      "to the program's path");
+    PackSettings settings;
+    settings.level = options.level.value_or(settings.level);
+    settings.threads = options.threads;
+    settings.progress = options.progress || StderrIsTerminal();
+    if (Reproducible(options)) {
+      settings.epoch = SourceDateEpoch();
+      if (!settings.threads) settings.threads = kReproducibleThreads;
+    }
+    PackFolder(*sevenZip, options.folder, archive, settings);
+    return FolderPaths(options.folder);
+  }
+  RequireSevenZipSignature(archive);
+  if (!sevenZip) {
+    warnings.Add("archive " + Quoted(archive) + " is not tested and the setup file names are not " +
+                 "checked: no 7-Zip (7zz or 7z) on the PATH and no SFXPACK_7Z");
+    return std::nullopt;
+  }
+  return TestArchive(*sevenZip, archive);
+}
+
 }  // namespace
+
+std::optional<std::int64_t> SourceDateEpoch() {
+  const auto value = EnvironmentValue("SOURCE_DATE_EPOCH");
+  if (!value) return std::nullopt;
+  std::int64_t epoch = 0;
+  const auto [end, error] = std::from_chars(value->data(), value->data() + value->size(), epoch);
+  if (error != std::errc() || end != value->data() + value->size() || epoch < 0)
+    throw PackError("SOURCE_DATE_EPOCH is \"" + *value + "\"; it must be a count of seconds since 1970");
+  return epoch;
+}
 
 std::uint64_t BuildInstaller(const BuildOptions& options, std::ostream& notes) {
   RefuseOutputOverInputs(options);
@@ -76,22 +122,32 @@ std::uint64_t BuildInstaller(const BuildOptions& options, std::ostream& notes) {
   const std::vector<std::uint8_t> trailingBlock =
       options.trailingData ? TrailingBlockFor(*options.trailingData, stub, notes)
                            : std::vector<std::uint8_t>{};
-  const std::vector<std::uint8_t> block =
-      payload::EncipherText(LoadConfigText(options.config, notes), FreshIv());
-  const Layout layout = PlanLayout(stub.bytes.size(), block.size());
+  const std::string configText = LoadConfigText(options.config, notes);
+  Warnings warnings(notes);
+  ReviewConfigLines(configText, options.config, warnings);
+  const std::optional<fs::path> sevenZip = FindSevenZip();
+  // The IV does not change the block's size: the layout is known, and a
+  // given archive's fit checked, before the archive is made or tested.
+  const Layout layout = PlanLayout(stub.bytes.size(), payload::EncipherText(configText, payload::Iv{}).size());
+  if (options.folder.empty()) FinalFileSize(layout, InputFileSize(options.archive, "archive"));
 
   fs::path archive = options.archive;
   std::optional<RemoveOnExit> packed;  // the archive made from --folder, removed at the end
   if (!options.folder.empty()) {
     packed.emplace(fs::temp_directory_path() / ("sfxpack-" + RandomName() + ".7z"));
-    PackFolder(options.folder, packed->path());
     archive = packed->path();
   }
+  if (const auto paths = PrepareArchive(options, archive, sevenZip, warnings))
+    ReviewSetupFiles(configText, *paths, warnings);
+  if (options.strict && warnings.count() > 0)
+    throw PackError(std::to_string(warnings.count()) + " warning(s) with --strict; nothing written");
+
   const std::uint64_t archiveSize = InputFileSize(archive, "archive");
+  const payload::Iv iv = Reproducible(options) ? DerivedIv(configText, archive, archiveSize) : RandomIv();
+  const std::vector<std::uint8_t> block = payload::EncipherText(configText, iv);
   // The size record counts the trailing block too: it ends the file.
   const std::uint64_t fileSize = FinalFileSize(layout, archiveSize) + trailingBlock.size();
   if (options.trailingData) RequireTrailingWindow(fileSize);
-  RequireSevenZipSignature(archive);
 
   RecordFileSize(stub, fileSize);
   WriteInstaller(options.output, stub, block, archive, archiveSize, trailingBlock);

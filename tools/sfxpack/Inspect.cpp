@@ -1,9 +1,11 @@
 #include "Inspect.h"
 
 #include <algorithm>
+#include <fstream>
 #include <iomanip>
 #include <vector>
 
+#include "Archiver.h"
 #include "Errors.h"
 #include "FileIo.h"
 #include "core/payload/PayloadFormat.h"
@@ -37,6 +39,21 @@ std::uint64_t ArchiveEnd(const InstallerReport& r) {
   return r.fileSize;
 }
 
+void CopyRange(const std::filesystem::path& from, std::uint64_t offset, std::uint64_t length,
+               const std::filesystem::path& to) {
+  std::ifstream in(from, std::ios::binary);
+  std::ofstream out(to, std::ios::binary);
+  in.seekg(static_cast<std::streamoff>(offset));
+  std::vector<char> chunk(1 << 20);
+  for (std::uint64_t left = length; left > 0 && in && out;) {
+    const std::size_t part = static_cast<std::size_t>(std::min<std::uint64_t>(left, chunk.size()));
+    in.read(chunk.data(), static_cast<std::streamsize>(part));
+    out.write(chunk.data(), in.gcount());
+    left -= part;
+  }
+  if (!in || !out) throw PackError("cannot copy the archive of " + Quoted(from) + " for 7-Zip");
+}
+
 void Row(std::ostream& out, const char* label) { out << std::left << std::setw(21) << label; }
 
 }  // namespace
@@ -67,6 +84,28 @@ InstallerReport ReadInstaller(const std::filesystem::path& path) {
   return r;
 }
 
+std::vector<std::string> Mismatches(const InstallerReport& r) {
+  if (r.certificate) {
+    const std::uint64_t end = std::uint64_t{r.certificate->address} + r.certificate->size;
+    if (end == r.fileSize) return {};
+    return {"the certificate table ends at " + std::to_string(end) + ", but the file has " +
+            std::to_string(r.fileSize) + " bytes"};
+  }
+  if (!r.verifyValue) return {"_HLV_VERIFY is missing or not 8 bytes long"};
+  if (*r.verifyValue == r.fileSize) return {};
+  return {"_HLV_VERIFY records " + std::to_string(*r.verifyValue) + " bytes, but the file has " +
+          std::to_string(r.fileSize)};
+}
+
+void ListItems(const std::filesystem::path& path, InstallerReport& r) {
+  const std::optional<std::filesystem::path> sevenZip = FindSevenZip();
+  if (!sevenZip)
+    throw PackError("--list needs 7-Zip (7zz or 7z) on the PATH or in SFXPACK_7Z");
+  RemoveOnExit copy(std::filesystem::temp_directory_path() / ("sfxpack-" + RandomName() + ".7z"));
+  CopyRange(path, r.archiveOffset, r.archiveLength, copy.path());
+  r.items = ListArchive(*sevenZip, copy.path());
+}
+
 void PrintReport(const InstallerReport& r, std::ostream& out) {
   Row(out, "file size");
   out << r.fileSize << " bytes\n";
@@ -94,6 +133,11 @@ void PrintReport(const InstallerReport& r, std::ostream& out) {
   else
     out << *r.verifyValue << " (does not match the file size " << r.fileSize << ")\n";
   PrintForwarded(r.forwarded, out);
+  if (r.items) {
+    Row(out, "archive items");
+    out << r.items->size() << '\n';
+    for (const std::string& item : *r.items) out << "  " << item << '\n';
+  }
   out << "configuration text:\n" << r.configText;
   if (!r.configText.empty() && r.configText.back() != '\n') out << '\n';
 }

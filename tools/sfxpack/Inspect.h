@@ -6,6 +6,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "Forwarding.h"
 #include "core/pe/PeImage.h"
@@ -24,6 +25,7 @@ struct InstallerReport {
   std::optional<std::uint64_t> verifyValue;  // _HLV_VERIFY, when it is 8 bytes long
   std::string configText;
   ForwardedReport forwarded;
+  std::optional<std::vector<std::string>> items;  // the archive's paths, when listed
 };
 
 // Reads the layout of an installer the way the installer finds it: the
@@ -31,6 +33,16 @@ struct InstallerReport {
 // not a PE32 image or holds no block.
 InstallerReport ReadInstaller(const std::filesystem::path& path);
 
+// Where the file does not match what it records of itself, as the
+// installer's completeness check sees it: the end of its certificate table
+// or, unsigned, its _HLV_VERIFY size against the file size. Empty when it
+// matches.
+std::vector<std::string> Mismatches(const InstallerReport& report);
+
+// Lists the archive's items through 7-Zip into report.items.
+void ListItems(const std::filesystem::path& path, InstallerReport& report);
+
 void PrintReport(const InstallerReport& report, std::ostream& out);
+void PrintJsonReport(const InstallerReport& report, std::ostream& out);
 
 }  // namespace sfxpack
