@@ -70,6 +70,18 @@ TEST_F(SfxpackFolderTest, Build_WithEpochPacksTwiceByteIdenticallyWith7zz) {
   EXPECT_TRUE(fs::is_empty(temp_));
 }
 
+TEST_F(SfxpackFolderTest, Build_StrictRefusesFolderWithoutTheSetupFileBeforePacking) {
+  fs::remove(files_ / "setup.exe");
+  ScopedEnv program("SFXPACK_7Z", FAKE7Z_PATH);
+  ScopedEnv temp(kTempVariable, Arg(temp_));
+  EXPECT_EQ(Build({"--folder", Arg(files_), "--strict"}), 1);
+  EXPECT_NE(err_.str().find("SetupFileName of [main] names \"setup.exe\", which the payload does not hold"),
+            std::string::npos)
+      << err_.str();
+  EXPECT_FALSE(fs::exists(output_));
+  EXPECT_TRUE(fs::is_empty(temp_));
+}
+
 TEST_F(SfxpackFolderTest, Build_RunsConfigured7zInsideTheFolder) {
   ScopedEnv program("SFXPACK_7Z", FAKE7Z_PATH);
   ASSERT_EQ(BuildFromFolder(), 0) << err_.str();

@@ -32,14 +32,6 @@ boost::filesystem::path ToBoost(const fs::path& path) {
 using Args = std::vector<fs::path::string_type>;
 fs::path::string_type Native(const std::string& text) { return fs::u8path(text).native(); }
 
-void RequireFilledFolder(const fs::path& folder) {
-  std::error_code ec;
-  if (!fs::is_directory(folder, ec))
-    throw PackError("folder " + Quoted(folder) + " does not exist");
-  if (fs::directory_iterator(folder, ec) == fs::directory_iterator())
-    throw PackError("folder " + Quoted(folder) + " is empty or cannot be read");
-}
-
 Args PackArguments(const fs::path& archive, const PackSettings& s) {
   Args args = {Native("a"), Native("-t7z"), Native("-mx=" + std::to_string(s.level)),
                Native("-bso0"), Native(s.progress ? "-bsp2" : "-bsp0")};
@@ -122,6 +114,14 @@ std::optional<fs::path> FindSevenZip() {
     if (!found.empty()) return fs::path(found.native());
   }
   return std::nullopt;
+}
+
+void RequireFilledFolder(const fs::path& folder) {
+  std::error_code ec;
+  if (!fs::is_directory(folder, ec))
+    throw PackError("folder " + Quoted(folder) + " does not exist");
+  if (fs::directory_iterator(folder, ec) == fs::directory_iterator())
+    throw PackError("folder " + Quoted(folder) + " is empty or cannot be read");
 }
 
 void PackFolder(const fs::path& program, const fs::path& folder, const fs::path& archive,

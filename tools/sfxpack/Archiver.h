@@ -25,6 +25,9 @@ struct PackSettings {
 // PackError when SFXPACK_7Z names none; nothing when none is on the PATH.
 std::optional<std::filesystem::path> FindSevenZip();
 
+// Refuses a folder that does not exist or holds nothing.
+void RequireFilledFolder(const std::filesystem::path& folder);
+
 // Packs the contents of folder (not the folder itself) into a new 7z
 // archive. archive must not exist yet.
 void PackFolder(const std::filesystem::path& program, const std::filesystem::path& folder,

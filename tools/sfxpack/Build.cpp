@@ -74,33 +74,37 @@ std::optional<std::vector<std::string>> FolderPaths(const fs::path& folder) {
   return paths;
 }
 
-// Makes or tests the archive; the result holds the payload's paths when
-// they are known.
-std::optional<std::vector<std::string>> PrepareArchive(const BuildOptions& options, const fs::path& archive,
-                                                       const std::optional<fs::path>& sevenZip,
-                                                       Warnings& warnings) {
+// The payload's paths for the setup file check: the folder's, or a given
+// archive's once 7-Zip has tested it; nothing when they cannot be known.
+std::optional<std::vector<std::string>> PayloadPaths(const BuildOptions& options,
+                                                     const std::optional<fs::path>& sevenZip,
+                                                     Warnings& warnings) {
   if (!options.folder.empty()) {
     if (!sevenZip)
       throw PackError("cannot find 7-Zip (7zz or 7z) on the PATH; install it or set SFXPACK_7Z "
                       "to the program's path");
-    PackSettings settings;
-    settings.level = options.level.value_or(settings.level);
-    settings.threads = options.threads;
-    settings.progress = options.progress || StderrIsTerminal();
-    if (Reproducible(options)) {
-      settings.epoch = SourceDateEpoch();
-      if (!settings.threads) settings.threads = kReproducibleThreads;
-    }
-    PackFolder(*sevenZip, options.folder, archive, settings);
+    RequireFilledFolder(options.folder);
     return FolderPaths(options.folder);
   }
-  RequireSevenZipSignature(archive);
+  RequireSevenZipSignature(options.archive);
   if (!sevenZip) {
-    warnings.Add("archive " + Quoted(archive) + " is not tested and the setup file names are not " +
-                 "checked: no 7-Zip (7zz or 7z) on the PATH and no SFXPACK_7Z");
+    warnings.Add("archive " + Quoted(options.archive) + " is not tested and the setup file names are " +
+                 "not checked: no 7-Zip (7zz or 7z) on the PATH and no SFXPACK_7Z");
     return std::nullopt;
   }
-  return TestArchive(*sevenZip, archive);
+  return TestArchive(*sevenZip, options.archive);
+}
+
+void PackFolderFor(const BuildOptions& options, const fs::path& sevenZip, const fs::path& archive) {
+  PackSettings settings;
+  settings.level = options.level.value_or(settings.level);
+  settings.threads = options.threads;
+  settings.progress = options.progress || StderrIsTerminal();
+  if (Reproducible(options)) {
+    settings.epoch = SourceDateEpoch();
+    if (!settings.threads) settings.threads = kReproducibleThreads;
+  }
+  PackFolder(sevenZip, options.folder, archive, settings);
 }
 
 }  // namespace
@@ -131,17 +135,19 @@ std::uint64_t BuildInstaller(const BuildOptions& options, std::ostream& notes) {
   const Layout layout = PlanLayout(stub.bytes.size(), payload::EncipherText(configText, payload::Iv{}).size());
   if (options.folder.empty()) FinalFileSize(layout, InputFileSize(options.archive, "archive"));
 
+  if (const auto paths = PayloadPaths(options, sevenZip, warnings))
+    ReviewSetupFiles(configText, *paths, warnings);
+  // Before packing: a strict build of a large folder fails at once.
+  if (options.strict && warnings.count() > 0)
+    throw PackError(std::to_string(warnings.count()) + " warning(s) with --strict; nothing written");
+
   fs::path archive = options.archive;
   std::optional<RemoveOnExit> packed;  // the archive made from --folder, removed at the end
   if (!options.folder.empty()) {
     packed.emplace(fs::temp_directory_path() / ("sfxpack-" + RandomName() + ".7z"));
     archive = packed->path();
+    PackFolderFor(options, *sevenZip, archive);
   }
-  if (const auto paths = PrepareArchive(options, archive, sevenZip, warnings))
-    ReviewSetupFiles(configText, *paths, warnings);
-  if (options.strict && warnings.count() > 0)
-    throw PackError(std::to_string(warnings.count()) + " warning(s) with --strict; nothing written");
-
   const std::uint64_t archiveSize = InputFileSize(archive, "archive");
   const payload::Iv iv = Reproducible(options) ? DerivedIv(configText, archive, archiveSize) : RandomIv();
   const std::vector<std::uint8_t> block = payload::EncipherText(configText, iv);
