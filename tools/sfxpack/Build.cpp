@@ -9,6 +9,7 @@
 
 #include "Archiver.h"
 #include "BlockIv.h"
+#include "Branding.h"
 #include "ConfigReview.h"
 #include "ConfigText.h"
 #include "Errors.h"
@@ -122,6 +123,7 @@ std::optional<std::int64_t> SourceDateEpoch() {
 std::uint64_t BuildInstaller(const BuildOptions& options, std::ostream& notes) {
   RefuseOutputOverInputs(options);
   StubImage stub = LoadStub(options.stub);
+  ApplyBranding(options.branding, options.stub, options.output.filename().u8string(), stub);
   WriteSlots(stub, options.slots);
   const std::vector<std::uint8_t> trailingBlock =
       options.trailingData ? TrailingBlockFor(*options.trailingData, stub, notes)

@@ -35,6 +35,24 @@ void StoreTrailingData(BuildOptions& options, const std::string& value, const st
   options.trailingData = value;
 }
 
+template <std::filesystem::path Branding::*Field>
+void StoreBrandingPath(BuildOptions& options, const std::string& value, const std::string& name) {
+  std::filesystem::path& target = options.branding.*Field;
+  if (!target.empty()) throw UsageError(name + " is given more than once");
+  if (value.empty()) throw UsageError(name + " needs a non-empty value");
+  target = std::filesystem::u8path(value);
+}
+
+// A version key given as an option, once.
+void StoreField(BuildOptions& options, const std::string& value, const std::string& name, const char* key) {
+  for (const auto& field : options.branding.fields)
+    if (field.first == key) throw UsageError(name + " is given more than once");
+  options.branding.fields.emplace_back(key, value);
+}
+
+#define SFXPACK_FIELD(key) \
+  [](BuildOptions& o, const std::string& v, const std::string& n) { StoreField(o, v, n, key); }
+
 // --level and --threads: a whole number in a range.
 template <std::optional<int> BuildOptions::*Field, int Min, int Max>
 void StoreNumber(BuildOptions& options, const std::string& value, const std::string& name) {
@@ -87,7 +105,20 @@ const BuildOption kBuildOptions[] = {
     {"--strict", nullptr, "fail the build on any warning", StoreSwitch<&BuildOptions::strict>},
     {"--reproducible", nullptr, "equal inputs give equal bytes (also SOURCE_DATE_EPOCH)",
      StoreSwitch<&BuildOptions::reproducible>},
+    {"--icon", "FILE.ico", "the installer's icon", StoreBrandingPath<&Branding::icon>},
+    {"--version-info", "FILE", "version information: KEY=VALUE lines (see below)",
+     StoreBrandingPath<&Branding::versionFile>},
+    {"--product-name", "TEXT", "ProductName (wins over --version-info)", SFXPACK_FIELD("ProductName")},
+    {"--company", "TEXT", "CompanyName", SFXPACK_FIELD("CompanyName")},
+    {"--description", "TEXT", "FileDescription (default: the product name)", SFXPACK_FIELD("FileDescription")},
+    {"--product-version", "X.Y.Z.W", "ProductVersion (default: the file version)", SFXPACK_FIELD("ProductVersion")},
+    {"--file-version", "X.Y.Z.W", "FileVersion (default: the product version)", SFXPACK_FIELD("FileVersion")},
+    {"--copyright", "TEXT", "LegalCopyright", SFXPACK_FIELD("LegalCopyright")},
+    {"--original-filename", "NAME", "OriginalFilename (default: the output's name)",
+     SFXPACK_FIELD("OriginalFilename")},
 };
+
+#undef SFXPACK_FIELD
 
 bool IsHelp(const std::string& arg) { return arg == "--help" || arg == "-h" || arg == "/?"; }
 
@@ -178,7 +209,8 @@ void PrintHelp(std::ostream& out) {
          "                (--archive PAYLOAD.7z | --folder DIR) --output SETUP.exe\n"
          "                [--slot NAME=VALUE]... [--trailing-data TEXT]\n"
          "                [--level 0-9] [--threads N] [--progress] [--strict]\n"
-         "                [--reproducible]\n"
+         "                [--reproducible] [--icon FILE.ico] [--version-info FILE]\n"
+         "                [--product-name TEXT] [--company TEXT] [--file-version X.Y.Z.W]...\n"
          "  sfxpack inspect [--json] [--list] SETUP.exe\n"
          "  sfxpack --help | --version\n"
          "\n"
@@ -194,11 +226,14 @@ void PrintHelp(std::ostream& out) {
          "Options of build (also as --option=VALUE):\n";
   for (const BuildOption& option : kBuildOptions) {
     const std::string usage = std::string(option.name) + (option.value ? std::string(" ") + option.value : "");
-    out << "  " << std::left << std::setw(22) << usage << option.help << '\n';
+    out << "  " << std::left << std::setw(28) << usage << option.help << '\n';
   }
   out << "\n"
          "The configuration is UTF-8 text; a byte-order mark at its start is removed.\n"
          "The stub must be unsigned: sign the built installer instead.\n"
+         "Branding replaces the stub's icon (group 128) and version resource; the\n"
+         "--version-info file holds lines ProductName=, CompanyName=, FileDescription=,\n"
+         "ProductVersion=, FileVersion=, LegalCopyright=, OriginalFilename=.\n"
          "The configuration is checked: unknown sections and keys, ignored lines and\n"
          "a SetupFileName the payload does not hold are warnings. An --archive is\n"
          "tested with 7-Zip before anything is written; a damaged one is refused.\n"

@@ -8,6 +8,8 @@
 #include <utility>
 #include <vector>
 
+#include "Branding.h"
+
 namespace sfxpack {
 
 enum class Command { Help, Version, Build, Inspect };
@@ -25,6 +27,7 @@ struct BuildOptions {
   bool progress = false;                    // also when stderr is no terminal
   bool strict = false;                      // warnings fail the build
   bool reproducible = false;                // also when SOURCE_DATE_EPOCH is set
+  Branding branding;
 };
 
 struct InspectOptions {

@@ -5,10 +5,13 @@
 #include <iomanip>
 #include <vector>
 
+#include <boost/locale/encoding_utf.hpp>
+
 #include "Archiver.h"
 #include "Errors.h"
 #include "FileIo.h"
 #include "core/payload/PayloadFormat.h"
+#include "core/pe/ResourceSection.h"
 
 namespace sfxpack {
 namespace {
@@ -39,6 +42,18 @@ std::uint64_t ArchiveEnd(const InstallerReport& r) {
   return r.fileSize;
 }
 
+void ReadBranding(const std::vector<std::uint8_t>& bytes, InstallerReport& r) {
+  const auto resources = kestlib::ReadResources(bytes.data(), bytes.size());
+  if (!resources) return;
+  for (const kestlib::Resource& res : *resources) {
+    if (!res.type.name.empty() || !res.name.name.empty()) continue;
+    if (res.type.id == kestlib::kResourceTypeVersion && !r.version)
+      r.version = kestlib::ReadVersionInfo(res.data.data(), res.data.size());
+    if (res.type.id == kestlib::kResourceTypeGroupIcon && res.name.id == 128 && res.data.size() >= 6)
+      r.iconImages = res.data[4] | res.data[5] << 8;
+  }
+}
+
 void CopyRange(const std::filesystem::path& from, std::uint64_t offset, std::uint64_t length,
                const std::filesystem::path& to) {
   std::ifstream in(from, std::ios::binary);
@@ -57,6 +72,10 @@ void CopyRange(const std::filesystem::path& from, std::uint64_t offset, std::uin
 void Row(std::ostream& out, const char* label) { out << std::left << std::setw(21) << label; }
 
 }  // namespace
+
+std::string VersionText(const kestlib::FileVersion& v) {
+  return std::to_string(v[0]) + "." + std::to_string(v[1]) + "." + std::to_string(v[2]) + "." + std::to_string(v[3]);
+}
 
 InstallerReport ReadInstaller(const std::filesystem::path& path) {
   InstallerReport r;
@@ -81,6 +100,7 @@ InstallerReport ReadInstaller(const std::filesystem::path& path) {
   r.verifyValue = ReadVerifyValue(bytes, image);
   r.configText = payload::DecipherBlock(bytes.data() + block->offset, block->length);
   r.forwarded = ReadForwarded(path, bytes, r.fileSize);
+  ReadBranding(bytes, r);
   return r;
 }
 
@@ -133,6 +153,18 @@ void PrintReport(const InstallerReport& r, std::ostream& out) {
   else
     out << *r.verifyValue << " (does not match the file size " << r.fileSize << ")\n";
   PrintForwarded(r.forwarded, out);
+  Row(out, "icon");
+  out << r.iconImages << " images\n";
+  Row(out, "version");
+  if (r.version) {
+    out << "file " << VersionText(r.version->fileVersion) << ", product "
+        << VersionText(r.version->productVersion) << '\n';
+    for (const auto& [key, value] : r.version->strings)
+      out << "  " << boost::locale::conv::utf_to_utf<char>(key) << '=' << boost::locale::conv::utf_to_utf<char>(value)
+          << '\n';
+  } else {
+    out << "none\n";
+  }
   if (r.items) {
     Row(out, "archive items");
     out << r.items->size() << '\n';

@@ -10,6 +10,7 @@
 
 #include "Forwarding.h"
 #include "core/pe/PeImage.h"
+#include "core/pe/VersionInfo.h"
 
 namespace sfxpack {
 
@@ -26,6 +27,8 @@ struct InstallerReport {
   std::string configText;
   ForwardedReport forwarded;
   std::optional<std::vector<std::string>> items;  // the archive's paths, when listed
+  std::optional<kestlib::VersionInfo> version;     // the version resource
+  std::size_t iconImages = 0;                      // images of the icon group 128
 };
 
 // Reads the layout of an installer the way the installer finds it: the
@@ -41,6 +44,9 @@ std::vector<std::string> Mismatches(const InstallerReport& report);
 
 // Lists the archive's items through 7-Zip into report.items.
 void ListItems(const std::filesystem::path& path, InstallerReport& report);
+
+// "1.2.3.4".
+std::string VersionText(const kestlib::FileVersion& version);
 
 void PrintReport(const InstallerReport& report, std::ostream& out);
 void PrintJsonReport(const InstallerReport& report, std::ostream& out);

@@ -55,6 +55,16 @@ void PrintJsonReport(const InstallerReport& r, std::ostream& out) {
   block["state"] = BlockState(r.forwarded.block);
   block["values"] = Values({r.forwarded.blockValues.begin(), r.forwarded.blockValues.end()});
   report["trailingDataBlock"] = std::move(block);
+  report["iconImages"] = r.iconImages;
+  if (r.version) {
+    json::object version;
+    version["fileVersion"] = VersionText(r.version->fileVersion);
+    version["productVersion"] = VersionText(r.version->productVersion);
+    version["strings"] = Values(r.version->strings);
+    report["version"] = std::move(version);
+  } else {
+    report["version"] = nullptr;
+  }
   report["configurationText"] = r.configText;
   out << json::serialize(report) << '\n';
 }
