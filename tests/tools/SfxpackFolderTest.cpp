@@ -49,7 +49,9 @@ TEST_F(SfxpackFolderTest, Build_PacksFolderContentsWith7zz) {
   EXPECT_TRUE(fs::is_empty(temp_));
 
   const auto bytes = ReadBytes(output_);
-  const auto archiveOffset = sfxpack::ReadInstaller(output_).archiveOffset;
+  const sfxpack::InstallerReport report = sfxpack::ReadInstaller(output_);
+  EXPECT_EQ(report.lzma2Blocks, 1u);
+  const auto archiveOffset = report.archiveOffset;
   WriteBytes(Path("cut.7z"), std::vector<std::uint8_t>(bytes.begin() + archiveOffset, bytes.end()));
   ASSERT_EQ(bp::system(sevenZip, "x", "-bso0", "-o" + Arg(Path("out")), Arg(Path("cut.7z")),
                        bp::std_in < bp::null),

@@ -10,6 +10,7 @@
 #include "Archiver.h"
 #include "Errors.h"
 #include "FileIo.h"
+#include "core/payload/Lzma2Blocks.h"
 #include "core/payload/PayloadFormat.h"
 #include "core/pe/ResourceSection.h"
 
@@ -71,6 +72,16 @@ void CopyRange(const std::filesystem::path& from, std::uint64_t offset, std::uin
 
 void Row(std::ostream& out, const char* label) { out << std::left << std::setw(21) << label; }
 
+std::optional<std::uint64_t> CountBlocks(const std::filesystem::path& path, const InstallerReport& r) {
+  std::ifstream in(path, std::ios::binary);
+  return payload::CountLzma2Blocks([&](std::uint64_t offset, std::uint8_t* out, std::size_t count) {
+    if (offset > r.archiveLength || count > r.archiveLength - offset) return false;
+    in.clear();
+    in.seekg(static_cast<std::streamoff>(r.archiveOffset + offset));
+    return static_cast<bool>(in.read(reinterpret_cast<char*>(out), static_cast<std::streamsize>(count)));
+  });
+}
+
 }  // namespace
 
 std::string VersionText(const kestlib::FileVersion& v) {
@@ -101,6 +112,7 @@ InstallerReport ReadInstaller(const std::filesystem::path& path) {
   r.configText = payload::DecipherBlock(bytes.data() + block->offset, block->length);
   r.forwarded = ReadForwarded(path, bytes, r.fileSize);
   ReadBranding(bytes, r);
+  r.lzma2Blocks = CountBlocks(path, r);
   return r;
 }
 
@@ -140,6 +152,11 @@ void PrintReport(const InstallerReport& r, std::ostream& out) {
   Row(out, "archive");
   out << "offset " << r.archiveOffset << ", " << r.archiveLength << " bytes"
       << (r.archiveSignature ? "" : " (no 7z signature there)") << '\n';
+  Row(out, "LZMA2 blocks");
+  if (r.lzma2Blocks)
+    out << *r.lzma2Blocks << " (the installer decodes up to that many at once)\n";
+  else
+    out << "unknown (not all LZMA2, encrypted or damaged)\n";
   Row(out, "certificate table");
   if (r.certificate)
     out << "offset " << r.certificate->address << ", " << r.certificate->size << " bytes\n";

@@ -29,6 +29,7 @@ struct InstallerReport {
   std::optional<std::vector<std::string>> items;  // the archive's paths, when listed
   std::optional<kestlib::VersionInfo> version;     // the version resource
   std::size_t iconImages = 0;                      // images of the icon group 128
+  std::optional<std::uint64_t> lzma2Blocks;        // when the archive is all LZMA2
 };
 
 // Reads the layout of an installer the way the installer finds it: the

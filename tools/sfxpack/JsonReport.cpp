@@ -44,6 +44,7 @@ void PrintJsonReport(const InstallerReport& r, std::ostream& out) {
   report["configurationBlock"] = Range(r.blockOffset, r.blockLength);
   json::object archive = Range(r.archiveOffset, r.archiveLength);
   archive["signature"] = r.archiveSignature;
+  archive["lzma2Blocks"] = r.lzma2Blocks ? json::value(*r.lzma2Blocks) : json::value(nullptr);
   if (r.items) archive["items"] = json::value_from(*r.items);
   report["archive"] = std::move(archive);
   report["certificateTable"] =
