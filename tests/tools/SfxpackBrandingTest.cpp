@@ -8,9 +8,12 @@
 namespace sfxtest {
 namespace {
 
-// An icon file of one 3-byte image.
-std::vector<std::uint8_t> TinyIcon() {
-  return {0, 0, 1, 0, 1, 0, 16, 16, 0, 0, 1, 0, 32, 0, 3, 0, 0, 0, 22, 0, 0, 0, 'i', 'c', 'o'};
+// An icon file of one image.
+std::vector<std::uint8_t> TinyIcon(const std::string& image = "ico") {
+  std::vector<std::uint8_t> ico = {0, 0, 1, 0, 1, 0, 16, 16, 0, 0, 1, 0, 32, 0, 0, 0, 0, 0, 22, 0, 0, 0};
+  ico[14] = static_cast<std::uint8_t>(image.size());
+  for (const char c : image) ico.push_back(static_cast<std::uint8_t>(c));
+  return ico;
 }
 
 TEST_F(SfxpackTest, Branding_InspectReadsBackTheGivenVersionAndIcon) {
@@ -41,10 +44,12 @@ TEST_F(SfxpackTest, Branding_RefusesWhatItCannotWrite) {
   WriteBytes(Path("app.ico"), TinyIcon());
   WriteText(Path("typo.txt"), "ProductNmae=x\n");
   WriteText(Path("broken.ico"), "not an icon");
+  WriteBytes(Path("marker.ico"), TinyIcon(";!@Install@!UTF-8!"));
   inputs_ = FolderContents();
   ExpectRefused(Build({"--version-info", Arg(Path("typo.txt"))}), "line 1: expected KEY=VALUE");
   ExpectRefused(Build({"--file-version", "2.x"}), "FileVersion \"2.x\" must be one to four numbers");
   ExpectRefused(Build({"--icon", Arg(Path("broken.ico"))}), "is not an icon file");
+  ExpectRefused(Build({"--icon", Arg(Path("marker.ico"))}), "puts a payload marker into its resources");
 }
 
 }  // namespace

@@ -74,6 +74,11 @@ StubImage LoadStub(const std::filesystem::path& path) {
 
 void ReplaceStubImage(StubImage& stub, std::vector<std::uint8_t> bytes,
                       const std::filesystem::path& path) {
+  // A marker in a new resource (an icon's bytes) would be found before the
+  // real block.
+  if (const auto marker = payload::FindAnyMarker(bytes.data(), bytes.size()))
+    throw PackError("the branding of stub " + Quoted(path) + " puts a payload marker into its resources (offset " +
+                    std::to_string(*marker) + "); the installer would take it for its configuration");
   const std::size_t verifyOffset = LocateVerify(path, bytes);
   stub.bytes = std::move(bytes);
   stub.verifyOffset = verifyOffset;
