@@ -13,3 +13,14 @@ add_library(sevenzip_aes STATIC
 target_include_directories(sevenzip_aes SYSTEM PUBLIC ${SEVENZIP_ROOT}/C)
 set_target_properties(sevenzip_aes PROPERTIES C_STANDARD 99 POSITION_INDEPENDENT_CODE ON)
 target_compile_options(sevenzip_aes PRIVATE -Os)
+
+# HMAC-SHA-256 from the engine, for the builder: the initialization vector
+# of a reproducible build is a keyed hash of its inputs.
+add_library(sevenzip_hmac STATIC
+  ${SEVENZIP_ROOT}/CPP/7zip/Crypto/HmacSha256.cpp
+  ${SEVENZIP_ROOT}/C/Sha256.c
+  ${SEVENZIP_ROOT}/C/Sha256Opt.c)
+target_include_directories(sevenzip_hmac SYSTEM PUBLIC ${SEVENZIP_ROOT})
+target_link_libraries(sevenzip_hmac PUBLIC sevenzip_aes)
+set_target_properties(sevenzip_hmac PROPERTIES C_STANDARD 99 POSITION_INDEPENDENT_CODE ON)
+target_compile_options(sevenzip_hmac PRIVATE -Os -w)

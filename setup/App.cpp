@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "core/payload/ConfigKeys.h"
 #include "core/startup/CommandLine.h"
 #include "core/localization/Cultures.h"
 #include "setup/language/CultureTexts.h"
@@ -30,6 +31,8 @@
 namespace {
 
 constexpr HRESULT kInvalidData = HRESULT_FROM_WIN32(ERROR_INVALID_DATA);
+
+namespace ck = configkeys;
 
 constexpr wchar_t kAppTitle[] = L"Setup Self-Extractor";
 
@@ -151,22 +154,22 @@ bool CApp::ReadConfiguration() {
   }
   m_config.Parse(text);
 
-  m_productName = m_config.GetValue(L"main", L"ProductName", L"");
+  m_productName = m_config.GetValue(ck::kMain, ck::kProductName, L"");
   // The product name is the caption of every message box from now on.
   SetAppName(m_productName);
-  m_showLanguageDialog = m_config.GetInt(L"main", L"ShowUnzipLanguageDlg", 1) == 1;
+  m_showLanguageDialog = m_config.GetInt(ck::kMain, ck::kShowUnzipLanguageDlg, 1) == 1;
 
-  if (!m_extractOnly && m_config.GetInt(L"main", L"ExtractOnly", 0) != 0) {
+  if (!m_extractOnly && m_config.GetInt(ck::kMain, ck::kExtractOnly, 0) != 0) {
     m_extractOnly = true;
     m_askTargetDir = true;
     if (m_extractDir.empty()) {
       const std::wstring dir = kestlib::ExpandPlaceholders(
-          m_config.GetValue(L"main", L"DefaultExtractDir", L"[PersonalFolder]"), kestlib::FolderMap());
+          m_config.GetValue(ck::kMain, ck::kDefaultExtractDir, L"[PersonalFolder]"), kestlib::FolderMap());
       const DWORD attributes = GetFileAttributesW(dir.c_str());
       if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) m_extractDir = dir;
     }
   }
-  if (!m_extractOnly && m_uiLevel == UiNormal && m_config.GetInt(L"main", L"SfxProgressVisible", 1) == 0)
+  if (!m_extractOnly && m_uiLevel == UiNormal && m_config.GetInt(ck::kMain, ck::kSfxProgressVisible, 1) == 0)
     m_uiLevel = UiMinimal;
   return true;
 }
@@ -224,11 +227,11 @@ bool CApp::PrepareExtractDir() {
 }
 
 std::wstring CApp::LanguageValue(const std::wstring& key, const std::wstring& defaultValue) const {
-  return m_config.GetValue(L"LANG_" + m_culture, key, m_config.GetValue(L"main", key, defaultValue));
+  return m_config.GetValue(ck::kLanguagePrefix + m_culture, key, m_config.GetValue(ck::kMain, key, defaultValue));
 }
 
 std::int32_t CApp::LanguageInt(const std::wstring& key, std::int32_t defaultValue) const {
-  return m_config.GetInt(L"LANG_" + m_culture, key, m_config.GetInt(L"main", key, defaultValue));
+  return m_config.GetInt(ck::kLanguagePrefix + m_culture, key, m_config.GetInt(ck::kMain, key, defaultValue));
 }
 
 std::int32_t CApp::RunExtraction() {
@@ -246,13 +249,13 @@ std::int32_t CApp::RunExtraction() {
   settings.showLanguageDialog = m_showLanguageDialog;
   settings.callerSuppliesDataFile = m_callerSuppliesDataFile;
 
-  settings.prettyProgress = m_config.GetInt(L"main", L"SfxProgressPretty", 0) == 1;
-  settings.forwardResourceData = m_config.GetInt(L"main", L"ForwardResourceDataFromSFX", 0) == 1;
-  settings.setupShow = LanguageInt(L"SetupShow", 1);
-  settings.setupFileName = LanguageValue(L"SetupFileName", L"setup.exe");
-  settings.setupParams = LanguageValue(L"SetupParams", L"");
+  settings.prettyProgress = m_config.GetInt(ck::kMain, ck::kSfxProgressPretty, 0) == 1;
+  settings.forwardResourceData = m_config.GetInt(ck::kMain, ck::kForwardResourceData, 0) == 1;
+  settings.setupShow = LanguageInt(ck::kSetupShow, 1);
+  settings.setupFileName = LanguageValue(ck::kSetupFileName, ck::kDefaultSetupFileName);
+  settings.setupParams = LanguageValue(ck::kSetupParams, L"");
   if (kestlib::RunsUnderWow64()) {
-    const std::wstring name64 = LanguageValue(L"SetupFileName64", L"");
+    const std::wstring name64 = LanguageValue(ck::kSetupFileName64, L"");
     if (!name64.empty()) settings.setupFileName = name64;
   }
   const kestlib::PropertyMap folders = kestlib::FolderMap();

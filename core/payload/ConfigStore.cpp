@@ -1,60 +1,20 @@
 #include "core/payload/ConfigStore.h"
 
-#include <algorithm>
 #include <cwchar>
-#include <cwctype>
 
-#include <boost/algorithm/string/trim.hpp>
-
-namespace {
-
-bool IsSpace(wchar_t c) { return std::iswspace(static_cast<std::wint_t>(c)) != 0; }
-
-std::wstring Trimmed(const std::wstring& s) { return boost::algorithm::trim_copy_if(s, IsSpace); }
-
-// Splits off the next line at CR, LF, CR LF or LF CR. Returns false when
-// the line had no line end (it was the last one).
-bool NextLine(const std::wstring& text, std::size_t& pos, std::wstring& line) {
-  const std::size_t end = text.find_first_of(L"\r\n", pos);
-  if (end == std::wstring::npos) {
-    line.assign(text, pos, std::wstring::npos);
-    pos = text.size();
-    return false;
-  }
-  line.assign(text, pos, end - pos);
-  pos = end + 1;
-  if (pos < text.size() && (text[pos] == L'\r' || text[pos] == L'\n') && text[pos] != text[end]) ++pos;
-  return true;
-}
-
-}  // namespace
+#include "core/payload/ConfigLines.h"
 
 bool ConfigStore::NoCaseLess::operator()(const std::wstring& a, const std::wstring& b) const {
-  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](wchar_t x, wchar_t y) {
-    return std::towlower(static_cast<std::wint_t>(x)) < std::towlower(static_cast<std::wint_t>(y));
-  });
+  return config::NameLess(a, b);
 }
 
 void ConfigStore::Parse(const std::wstring& text) {
   std::wstring section;
-  std::wstring line;
-  std::size_t pos = 0;
-  bool more = !text.empty();
-  while (more) {
-    more = NextLine(text, pos, line);
-    if (line.empty() || line[0] == L';') continue;
-    const std::size_t eq = line.find(L'=');
-    if (eq != std::wstring::npos) {
-      std::wstring value = Trimmed(line.substr(eq + 1));
-      if (!value.empty() && value.front() == L'"' && value.back() == L'"')
-        value = value.size() == 1 ? std::wstring() : value.substr(1, value.size() - 2);
-      Set(section, Trimmed(line.substr(0, eq)), value);
-      continue;
-    }
-    const std::size_t open = line.find(L'[');
-    const std::size_t close = line.rfind(L']');
-    if (open != std::wstring::npos && close != std::wstring::npos && close > open)
-      section = Trimmed(line.substr(open + 1, close - open - 1));
+  for (const config::ConfigLine& line : config::SplitConfigLines(text)) {
+    if (line.kind == config::LineKind::Entry)
+      Set(section, line.key, line.value);
+    else if (line.kind == config::LineKind::Header)
+      section = line.section;
   }
 }
 

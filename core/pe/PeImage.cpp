@@ -158,7 +158,56 @@ std::optional<ResourceLocation> FirstLanguageData(const Bytes& b, const PeImage&
   return ResourceLocation{*offset, size};
 }
 
+std::optional<ResourceKey> KeyOf(const ResourceTree& t, const DirEntry& e) {
+  if (!(e.name & kNameFlag)) {
+    if (e.name > 0xFFFF) return std::nullopt;
+    return ResourceKey{static_cast<std::uint16_t>(e.name), {}};
+  }
+  auto name = ReadName(t, e);
+  if (!name || name->empty()) return std::nullopt;
+  return ResourceKey{0, std::move(*name)};
+}
+
+// The leaves below one name entry; false when any is malformed.
+bool AddLanguages(const Bytes& b, const PeImage& image, const ResourceTree& t, const ResourceKey& type,
+                  const ResourceKey& name, const DirEntry& e, std::vector<ResourceItem>& items) {
+  const auto languageDir = Subdirectory(e);
+  const auto languages = languageDir ? ReadDirectory(t, *languageDir) : std::nullopt;
+  if (!languages) return false;
+  for (const DirEntry& language : *languages) {
+    if (Subdirectory(language) || language.name > 0xFFFF || !t.Has(language.target, 16)) return false;
+    const std::uint64_t o = t.root + language.target;
+    const std::uint32_t size = t.bytes.U32(o + 4);
+    const auto offset = RvaToOffset(image, t.bytes.U32(o), size);
+    if (!offset || !b.Has(*offset, size)) return false;
+    items.push_back({type, name, static_cast<std::uint16_t>(language.name), t.bytes.U32(o + 8),
+                     ResourceLocation{*offset, size}});
+  }
+  return true;
+}
+
 }  // namespace
+
+std::optional<std::vector<ResourceItem>> ListResources(const std::uint8_t* data, std::size_t size,
+                                                       const PeImage& image) {
+  if (GetDirectory(image, kDirectoryResource).address == 0) return std::vector<ResourceItem>{};
+  const Bytes b{data, size};
+  const auto tree = OpenResourceTree(b, image);
+  const auto types = tree ? ReadDirectory(*tree, 0) : std::nullopt;
+  if (!types) return std::nullopt;
+  std::vector<ResourceItem> items;
+  for (const DirEntry& typeEntry : *types) {
+    const auto type = KeyOf(*tree, typeEntry);
+    const auto nameDir = Subdirectory(typeEntry);
+    const auto names = nameDir ? ReadDirectory(*tree, *nameDir) : std::nullopt;
+    if (!type || !names) return std::nullopt;
+    for (const DirEntry& nameEntry : *names) {
+      const auto name = KeyOf(*tree, nameEntry);
+      if (!name || !AddLanguages(b, image, *tree, *type, *name, nameEntry, items)) return std::nullopt;
+    }
+  }
+  return items;
+}
 
 const char* DescribePeError(PeError error) {
   switch (error) {

@@ -93,4 +93,24 @@ std::optional<ResourceLocation> LocateResource(const std::uint8_t* data, std::si
 std::vector<std::u16string> ListResourceNames(const std::uint8_t* data, std::size_t size,
                                               const PeImage& image, std::uint16_t typeId);
 
+// A level of the resource tree names its entries by a string or an id.
+struct ResourceKey {
+  std::uint16_t id = 0;
+  std::u16string name;  // used when not empty
+};
+
+struct ResourceItem {
+  ResourceKey type;
+  ResourceKey name;
+  std::uint16_t language = 0;
+  std::uint32_t codePage = 0;
+  ResourceLocation data;  // inside the bytes
+};
+
+// Every leaf of the resource tree in directory order: empty for an image
+// without resources, nothing when a part of the tree or of its data lies
+// outside the bytes or the tree is not three levels deep.
+std::optional<std::vector<ResourceItem>> ListResources(const std::uint8_t* data, std::size_t size,
+                                                       const PeImage& image);
+
 }  // namespace kestlib

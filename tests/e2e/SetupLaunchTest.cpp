@@ -17,6 +17,7 @@
 #include "ProcessDriver.h"
 #include "TempDir.h"
 #include "kestlib/ErrorText.h"
+#include "kestlib/Holders.h"
 #include "kestlib/io/Utf8.h"
 
 namespace {
@@ -269,6 +270,39 @@ TEST_F(ForwardedDataTest, CallersOwnDataFileReplacesOurs) {
   const Report report = ReadReport();
   EXPECT_EQ(report.All("argument"), (std::vector<std::string>{"/q", "/m=C:\\values.dat"}));
   EXPECT_TRUE(report.All("value").empty());
+}
+
+// A version string of a file as Windows reads it.
+std::wstring VersionString(const fs::path& file, const std::wstring& key) {
+  DWORD ignored = 0;
+  std::vector<std::uint8_t> block(GetFileVersionInfoSizeW(file.c_str(), &ignored));
+  if (block.empty() || !GetFileVersionInfoW(file.c_str(), 0, static_cast<DWORD>(block.size()), block.data()))
+    return L"(no version information)";
+  wchar_t* value = nullptr;
+  UINT length = 0;
+  if (!VerQueryValueW(block.data(), (L"\\StringFileInfo\\040904B0\\" + key).c_str(), reinterpret_cast<void**>(&value),
+                      &length))
+    return L"(no " + key + L")";
+  return std::wstring(value, length ? length - 1 : 0);
+}
+
+TEST_F(ForwardedDataTest, BrandedInstallerCarriesItsResourcesAndRunsToTheEnd) {
+  const fs::path installer =
+      Pack(L"branded.exe", Config(), SETUPSFX_SAMPLE_ARCHIVE,
+           L"--slot HLVID=campaign-7 --icon " + Quoted(SETUPSFX_TEST_ICON) +
+               L" --product-name \"Acme Tools\" --company \"Acme Corp\" --file-version 2.5.1.7");
+  EXPECT_EQ(VersionString(installer, L"ProductName"), L"Acme Tools");
+  EXPECT_EQ(VersionString(installer, L"CompanyName"), L"Acme Corp");
+  EXPECT_EQ(VersionString(installer, L"FileVersion"), L"2.5.1.7");
+  EXPECT_EQ(VersionString(installer, L"OriginalFilename"), L"branded.exe");
+  {
+    const kestlib::UniqueModule module(LoadLibraryExW(installer.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    ASSERT_TRUE(module);
+    EXPECT_TRUE(FindResourceW(module.get(), MAKEINTRESOURCEW(128), RT_GROUP_ICON));
+  }
+  // The completeness record and the slots are still where the stub looks.
+  EXPECT_EQ(Run(Quoted(installer.wstring()) + L" /q"), 0u);
+  EXPECT_EQ(ReadReport().All("value"), (std::vector<std::string>{"HLVID=campaign-7"}));
 }
 
 }  // namespace

@@ -1,9 +1,13 @@
-// Stands in for 7-Zip in the tests of build --folder, on Windows as well:
-// for "a ... ARCHIVE ." it writes a file that begins with the 7z signature
-// and lists the folder it was started in. FAKE7Z_EXIT sets its exit code.
+// Stands in for 7-Zip in the tests of sfxpack, on Windows as well: for
+// "a ... ARCHIVE ." it writes a file of the 7z signature, 26 zero bytes and
+// the names in the folder it was started in, one a line (FAKE7Z_EXIT sets
+// its exit code); "t ... ARCHIVE" passes such a file and fails anything
+// shorter or without the signature; "l ... ARCHIVE" prints its names as
+// 7-Zip's technical listing does.
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <set>
 #include <string>
 #include <vector>
@@ -12,7 +16,19 @@ namespace fs = std::filesystem;
 
 namespace {
 
+constexpr std::size_t kHeaderSize = 32;
+
+int TestOrList(const std::vector<fs::path>& args) {
+  std::ifstream in(args.back(), std::ios::binary);
+  std::string header(kHeaderSize, '\0');
+  if (!in.read(header.data(), kHeaderSize) || header.compare(0, 6, "7z\xBC\xAF\x27\x1C") != 0) return 2;
+  if (args.front() == "l")
+    for (std::string name; std::getline(in, name);) std::cout << "Path = " << name << '\n';
+  return 0;
+}
+
 int Run(const std::vector<fs::path>& args) {
+  if (args.size() >= 2 && (args.front() == "t" || args.front() == "l")) return TestOrList(args);
   if (args.size() < 3 || args.front() != "a" || args.back() != ".") return 7;
   std::ofstream out(args[args.size() - 2], std::ios::binary);
   out << std::string("7z\xBC\xAF\x27\x1C", 6) << std::string(26, '\0');

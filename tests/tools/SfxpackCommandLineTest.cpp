@@ -51,7 +51,7 @@ TEST(CommandLine, HelpListsEveryOptionAndExitsZero) {
 TEST(CommandLine, BadUsageExitsTwoWithHint) {
   std::ostringstream out, err;
   EXPECT_EQ(RunSfxpack({"pack"}, out, err), 2);
-  EXPECT_EQ(err.str(), "sfxpack: error: unknown command \"pack\" (expected build or inspect)\n"
+  EXPECT_EQ(err.str(), "sfxpack: error: unknown command \"pack\" (expected build, inspect or --version)\n"
                        "Run \"sfxpack --help\" for usage.\n");
 }
 
@@ -78,7 +78,7 @@ TEST(CommandLine, BuildNamesWhatIsMissingOrWrong) {
 }
 
 TEST(CommandLine, InspectTakesExactlyOneFile) {
-  EXPECT_EQ(ParseCommandLine({"inspect", "setup.exe"}).inspectFile, "setup.exe");
+  EXPECT_EQ(ParseCommandLine({"inspect", "setup.exe"}).inspect.file, "setup.exe");
   EXPECT_EQ(UsageMessage({"inspect"}), "inspect takes exactly one file");
   EXPECT_EQ(UsageMessage({"inspect", "a.exe", "b.exe"}), "inspect takes exactly one file");
 }

@@ -27,7 +27,8 @@ void WriteText(const fs::path& path, const std::string& text) {
 
 std::vector<std::uint8_t> FakeArchive() {
   std::vector<std::uint8_t> bytes(payload::k7zSignature.begin(), payload::k7zSignature.end());
-  bytes.resize(40, 'a');
+  bytes.resize(32, '\0');
+  for (const char c : std::string("setup.exe\n")) bytes.push_back(static_cast<std::uint8_t>(c));
   return bytes;
 }
 
@@ -53,6 +54,7 @@ ScopedEnv::~ScopedEnv() {
 void SfxpackTest::SetUp() {
   dir_ = fs::temp_directory_path() / ("sfxpack-test-" + sfxpack::RandomName());
   fs::create_directories(dir_);
+  sevenZip_.emplace("SFXPACK_7Z", FAKE7Z_PATH);
   stub_ = Path("stub.exe");
   config_ = Path("config.txt");
   archive_ = Path("payload.7z");

@@ -18,7 +18,8 @@ namespace fs = std::filesystem;
 std::vector<std::uint8_t> ReadBytes(const fs::path& path);
 void WriteBytes(const fs::path& path, const std::vector<std::uint8_t>& bytes);
 void WriteText(const fs::path& path, const std::string& text);
-// The 7z signature and a few bytes; nothing unpacks it.
+// What the fake 7-Zip writes for a folder holding setup.exe; nothing
+// unpacks it.
 std::vector<std::uint8_t> FakeArchive();
 
 // Sets an environment variable (UTF-8 value) while it lives; on Windows
@@ -37,7 +38,7 @@ class ScopedEnv {
 
 class SfxpackTest : public ::testing::Test {
  protected:
-  static constexpr const char* kConfig = "[main]\nTitle=Test product\nSetupFileName=setup.exe\n";
+  static constexpr const char* kConfig = "[main]\nProductName=Test product\nSetupFileName=setup.exe\n";
 
   void SetUp() override;
   void TearDown() override { fs::remove_all(dir_); }
@@ -52,6 +53,7 @@ class SfxpackTest : public ::testing::Test {
   void ExpectRefused(int code, const std::string& phrase);
   std::vector<std::string> FolderContents() const;
 
+  std::optional<ScopedEnv> sevenZip_;  // the fake unless a test names another
   fs::path dir_, stub_, config_, archive_, output_;
   std::vector<std::string> inputs_;  // the folder's contents before the build
   std::ostringstream out_, err_;

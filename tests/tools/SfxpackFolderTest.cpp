@@ -1,6 +1,8 @@
 // build --folder: the archive comes from 7-Zip and is gone afterwards.
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include <boost/process/io.hpp>
 #include <boost/process/search_path.hpp>
 #include <boost/process/system.hpp>
@@ -42,16 +44,44 @@ class SfxpackFolderTest : public SfxpackTest {
 TEST_F(SfxpackFolderTest, Build_PacksFolderContentsWith7zz) {
   const boost::filesystem::path sevenZip = bp::search_path("7zz");
   if (sevenZip.empty()) GTEST_SKIP() << "7zz is not on the PATH";
+  ScopedEnv program("SFXPACK_7Z", "7zz");
   ASSERT_EQ(BuildFromFolder(), 0) << err_.str();
   EXPECT_TRUE(fs::is_empty(temp_));
 
   const auto bytes = ReadBytes(output_);
-  const auto archiveOffset = sfxpack::ReadInstaller(output_).archiveOffset;
+  const sfxpack::InstallerReport report = sfxpack::ReadInstaller(output_);
+  EXPECT_EQ(report.lzma2Blocks, 1u);
+  const auto archiveOffset = report.archiveOffset;
   WriteBytes(Path("cut.7z"), std::vector<std::uint8_t>(bytes.begin() + archiveOffset, bytes.end()));
   ASSERT_EQ(bp::system(sevenZip, "x", "-bso0", "-o" + Arg(Path("out")), Arg(Path("cut.7z")),
                        bp::std_in < bp::null),
             0);
   EXPECT_EQ(ReadBytes(Path("out") / "sub" / "data.bin"), ReadBytes(files_ / "sub" / "data.bin"));
+}
+
+TEST_F(SfxpackFolderTest, Build_WithEpochPacksTwiceByteIdenticallyWith7zz) {
+  if (bp::search_path("7zz").empty()) GTEST_SKIP() << "7zz is not on the PATH";
+  ScopedEnv program("SFXPACK_7Z", "7zz");
+  ScopedEnv epoch("SOURCE_DATE_EPOCH", "1700000000");
+  ASSERT_EQ(BuildFromFolder(), 0) << err_.str();
+  const auto first = ReadBytes(output_);
+  // As a fresh checkout would be: newer times, which the epoch clamps.
+  fs::last_write_time(files_ / "setup.exe", fs::file_time_type::clock::now() + std::chrono::hours(1));
+  ASSERT_EQ(BuildFromFolder(), 0) << err_.str();
+  EXPECT_EQ(ReadBytes(output_), first);
+  EXPECT_TRUE(fs::is_empty(temp_));
+}
+
+TEST_F(SfxpackFolderTest, Build_StrictRefusesFolderWithoutTheSetupFileBeforePacking) {
+  fs::remove(files_ / "setup.exe");
+  ScopedEnv program("SFXPACK_7Z", FAKE7Z_PATH);
+  ScopedEnv temp(kTempVariable, Arg(temp_));
+  EXPECT_EQ(Build({"--folder", Arg(files_), "--strict"}), 1);
+  EXPECT_NE(err_.str().find("SetupFileName of [main] names \"setup.exe\", which the payload does not hold"),
+            std::string::npos)
+      << err_.str();
+  EXPECT_FALSE(fs::exists(output_));
+  EXPECT_TRUE(fs::is_empty(temp_));
 }
 
 TEST_F(SfxpackFolderTest, Build_RunsConfigured7zInsideTheFolder) {

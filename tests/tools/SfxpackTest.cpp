@@ -4,6 +4,8 @@
 #include <functional>
 #include <numeric>
 
+#include <boost/json.hpp>
+
 #include "Inspect.h"
 #include "core/payload/PayloadFormat.h"
 #include "SfxpackFixture.h"
@@ -164,7 +166,7 @@ TEST_F(SfxpackTest, Build_RefusesArchiveWithoutSignature) {
 }
 
 TEST_F(SfxpackTest, Build_RefusesArchiveBeginningAtFourMiB) {
-  WriteText(config_, std::string(payload::kArchiveWindow - kImageSize - 64, 'x'));
+  WriteText(config_, ";" + std::string(payload::kArchiveWindow - kImageSize - 64, 'x'));
   ExpectRefused(Build(), "only within the first 4 MiB");
 }
 
@@ -224,10 +226,12 @@ TEST_F(SfxpackTest, Inspect_ReportsCutOffDownload) {
   auto bytes = ReadBytes(output_);
   bytes.resize(bytes.size() - 5);
   WriteBytes(output_, bytes);
-  ASSERT_EQ(Run({"inspect", Arg(output_)}), 0) << err_.str();
+  EXPECT_EQ(Run({"inspect", Arg(output_)}), 1);
   EXPECT_NE(out_.str().find("(does not match the file size " + std::to_string(bytes.size())),
             std::string::npos)
       << out_.str();
+  EXPECT_NE(err_.str().find("but the file has " + std::to_string(bytes.size())), std::string::npos)
+      << err_.str();
 }
 
 TEST_F(SfxpackTest, Inspect_ReportsCertificateTableBehindArchive) {
@@ -241,6 +245,24 @@ TEST_F(SfxpackTest, Inspect_ReportsCertificateTableBehindArchive) {
   ASSERT_TRUE(report.certificate);
   EXPECT_EQ(report.certificate->size, 16u);
   EXPECT_EQ(report.archiveLength, FakeArchive().size());
+}
+
+TEST_F(SfxpackTest, Inspect_JsonAndListAgreeWithTheFile) {
+  ASSERT_EQ(Build(), 0) << err_.str();
+  ASSERT_EQ(Run({"inspect", "--json", "--list", Arg(output_)}), 0) << err_.str();
+  const boost::json::object report = boost::json::parse(out_.str()).as_object();
+  EXPECT_EQ(report.at("fileSize").to_number<std::uint64_t>(), fs::file_size(output_));
+  EXPECT_EQ(report.at("verifySize"), report.at("fileSize"));
+  EXPECT_TRUE(report.at("mismatches").as_array().empty());
+  EXPECT_EQ(report.at("configurationText").as_string(), kConfig);
+  const boost::json::object& archive = report.at("archive").as_object();
+  EXPECT_EQ(archive.at("length").to_number<std::uint64_t>(), FakeArchive().size());
+  EXPECT_EQ(archive.at("items"), boost::json::array({"setup.exe"}));
+}
+
+TEST_F(SfxpackTest, Version_PrintsTheVersion) {
+  ASSERT_EQ(Run({"--version"}), 0);
+  EXPECT_EQ(out_.str(), "sfxpack 1.0.0\n");
 }
 
 TEST_F(SfxpackTest, Inspect_RefusesFileWithoutBlock) {

@@ -1,13 +1,47 @@
-// Making the 7z archive from a folder with the 7-Zip program.
+// The 7z archive as the 7-Zip program makes and tests it.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
 
 namespace sfxpack {
 
+// LZMA2 blocks of this many bytes, whatever the build machine: the
+// installer's engine decodes the blocks on several threads at once, and one
+// block (what 7-Zip writes on a machine of one or two cores) on one.
+inline constexpr const char* kBlockSizeOption = "64m";
+
+struct PackSettings {
+  int level = 9;
+  std::optional<int> threads;         // 7-Zip's choice when not given
+  bool progress = false;              // 7-Zip's progress on stderr
+  std::optional<std::int64_t> epoch;  // file times later than this are set to it
+};
+
+// The program that SFXPACK_7Z names, else 7zz or 7z from the PATH. Throws
+// PackError when SFXPACK_7Z names none; nothing when none is on the PATH.
+std::optional<std::filesystem::path> FindSevenZip();
+
+// Refuses a folder that does not exist or holds nothing.
+void RequireFilledFolder(const std::filesystem::path& folder);
+
 // Packs the contents of folder (not the folder itself) into a new 7z
-// archive, with the program that SFXPACK_7Z names, else 7zz or 7z from the
-// PATH. archive must not exist yet.
-void PackFolder(const std::filesystem::path& folder, const std::filesystem::path& archive);
+// archive. archive must not exist yet.
+void PackFolder(const std::filesystem::path& program, const std::filesystem::path& folder,
+                const std::filesystem::path& archive, const PackSettings& settings);
+
+// Has 7-Zip test every item of the archive (structure and CRCs) and
+// returns the paths of its items, "/" between their parts. Throws PackError
+// for a damaged archive.
+std::vector<std::string> TestArchive(const std::filesystem::path& program,
+                                     const std::filesystem::path& archive);
+
+// The paths of the archive's items as 7-Zip lists them, "/" between their
+// parts.
+std::vector<std::string> ListArchive(const std::filesystem::path& program,
+                                     const std::filesystem::path& archive);
 
 }  // namespace sfxpack

@@ -1,13 +1,16 @@
 #include "Build.h"
 
 #include <algorithm>
+#include <charconv>
 #include <optional>
-#include <random>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "Archiver.h"
+#include "BlockIv.h"
+#include "Branding.h"
+#include "ConfigReview.h"
 #include "ConfigText.h"
 #include "Errors.h"
 #include "FileIo.h"
@@ -15,11 +18,15 @@
 #include "Layout.h"
 #include "core/payload/PayloadFormat.h"
 #include "StubImage.h"
+#include "Warnings.h"
 
 namespace fs = std::filesystem;
 
 namespace sfxpack {
 namespace {
+
+// 7-Zip's output depends on its thread count; a reproducible build fixes it.
+constexpr int kReproducibleThreads = 2;
 
 void RefuseOutputOverInputs(const BuildOptions& o) {
   const std::pair<const fs::path*, const char*> inputs[] = {
@@ -29,18 +36,6 @@ void RefuseOutputOverInputs(const BuildOptions& o) {
       throw PackError("output " + Quoted(o.output) + " is the " + role +
                       " itself; choose another output path");
   }
-}
-
-// A new IV for every build, so that equal configurations never give equal
-// blocks.
-payload::Iv FreshIv() {
-  std::random_device random;
-  payload::Iv iv{};
-  for (std::size_t i = 0; i < iv.size(); i += 4) {
-    const std::uint32_t word = random();
-    for (std::size_t b = 0; b < 4; ++b) iv[i + b] = static_cast<std::uint8_t>(word >> (8 * b));
-  }
-  return iv;
 }
 
 void RequireSevenZipSignature(const fs::path& archive) {
@@ -67,31 +62,100 @@ void WriteInstaller(const fs::path& output, const StubImage& stub,
   out.Commit();
 }
 
+bool Reproducible(const BuildOptions& options) { return options.reproducible || SourceDateEpoch(); }
+
+// The folder's paths as the installer would extract them, or nothing when
+// the folder cannot be read whole.
+std::optional<std::vector<std::string>> FolderPaths(const fs::path& folder) {
+  std::vector<std::string> paths;
+  std::error_code ec;
+  for (fs::recursive_directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+    paths.push_back(it->path().lexically_relative(folder).generic_u8string());
+  if (ec) return std::nullopt;
+  return paths;
+}
+
+// The payload's paths for the setup file check: the folder's, or a given
+// archive's once 7-Zip has tested it; nothing when they cannot be known.
+std::optional<std::vector<std::string>> PayloadPaths(const BuildOptions& options,
+                                                     const std::optional<fs::path>& sevenZip,
+                                                     Warnings& warnings) {
+  if (!options.folder.empty()) {
+    if (!sevenZip)
+      throw PackError("cannot find 7-Zip (7zz or 7z) on the PATH; install it or set SFXPACK_7Z "
+                      "to the program's path");
+    RequireFilledFolder(options.folder);
+    return FolderPaths(options.folder);
+  }
+  RequireSevenZipSignature(options.archive);
+  if (!sevenZip) {
+    warnings.Add("archive " + Quoted(options.archive) + " is not tested and the setup file names are " +
+                 "not checked: no 7-Zip (7zz or 7z) on the PATH and no SFXPACK_7Z");
+    return std::nullopt;
+  }
+  return TestArchive(*sevenZip, options.archive);
+}
+
+void PackFolderFor(const BuildOptions& options, const fs::path& sevenZip, const fs::path& archive) {
+  PackSettings settings;
+  settings.level = options.level.value_or(settings.level);
+  settings.threads = options.threads;
+  settings.progress = options.progress || StderrIsTerminal();
+  if (Reproducible(options)) {
+    settings.epoch = SourceDateEpoch();
+    if (!settings.threads) settings.threads = kReproducibleThreads;
+  }
+  PackFolder(sevenZip, options.folder, archive, settings);
+}
+
 }  // namespace
+
+std::optional<std::int64_t> SourceDateEpoch() {
+  const auto value = EnvironmentValue("SOURCE_DATE_EPOCH");
+  if (!value) return std::nullopt;
+  std::int64_t epoch = 0;
+  const auto [end, error] = std::from_chars(value->data(), value->data() + value->size(), epoch);
+  if (error != std::errc() || end != value->data() + value->size() || epoch < 0)
+    throw PackError("SOURCE_DATE_EPOCH is \"" + *value + "\"; it must be a count of seconds since 1970");
+  return epoch;
+}
 
 std::uint64_t BuildInstaller(const BuildOptions& options, std::ostream& notes) {
   RefuseOutputOverInputs(options);
   StubImage stub = LoadStub(options.stub);
+  ApplyBranding(options.branding, options.stub, options.output.filename().u8string(), stub);
   WriteSlots(stub, options.slots);
   const std::vector<std::uint8_t> trailingBlock =
       options.trailingData ? TrailingBlockFor(*options.trailingData, stub, notes)
                            : std::vector<std::uint8_t>{};
-  const std::vector<std::uint8_t> block =
-      payload::EncipherText(LoadConfigText(options.config, notes), FreshIv());
-  const Layout layout = PlanLayout(stub.bytes.size(), block.size());
+  const std::string configText = LoadConfigText(options.config, notes);
+  Warnings warnings(notes);
+  ReviewConfigLines(configText, options.config, warnings);
+  const std::optional<fs::path> sevenZip = FindSevenZip();
+  // The IV does not change the block's size: the layout is known, and a
+  // given archive's fit checked, before the archive is made or tested.
+  const Layout layout = PlanLayout(stub.bytes.size(), payload::EncipherText(configText, payload::Iv{}).size());
+  if (options.folder.empty()) FinalFileSize(layout, InputFileSize(options.archive, "archive"));
+
+  if (const auto paths = PayloadPaths(options, sevenZip, warnings))
+    ReviewSetupFiles(configText, *paths, warnings);
+  // Before packing: a strict build of a large folder fails at once.
+  if (options.strict && warnings.count() > 0)
+    throw PackError(std::to_string(warnings.count()) + " warning(s) with --strict; nothing written");
 
   fs::path archive = options.archive;
   std::optional<RemoveOnExit> packed;  // the archive made from --folder, removed at the end
   if (!options.folder.empty()) {
     packed.emplace(fs::temp_directory_path() / ("sfxpack-" + RandomName() + ".7z"));
-    PackFolder(options.folder, packed->path());
     archive = packed->path();
+    PackFolderFor(options, *sevenZip, archive);
   }
   const std::uint64_t archiveSize = InputFileSize(archive, "archive");
+  const payload::Iv iv = Reproducible(options) ? DerivedIv(configText, archive, archiveSize) : RandomIv();
+  const std::vector<std::uint8_t> block = payload::EncipherText(configText, iv);
   // The size record counts the trailing block too: it ends the file.
   const std::uint64_t fileSize = FinalFileSize(layout, archiveSize) + trailingBlock.size();
   if (options.trailingData) RequireTrailingWindow(fileSize);
-  RequireSevenZipSignature(archive);
 
   RecordFileSize(stub, fileSize);
   WriteInstaller(options.output, stub, block, archive, archiveSize, trailingBlock);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <ostream>
 
 #include "CommandLine.h"
@@ -11,7 +12,12 @@ namespace sfxpack {
 // Writes the installer that the options describe and returns its size.
 // Every check runs before the output is touched; a failure throws
 // PackError and leaves no output behind (an existing one stays as it was).
-// Notes about changes made to the inputs go to notes.
+// Warnings and notes go to notes; with options.strict a warning fails the
+// build.
 std::uint64_t BuildInstaller(const BuildOptions& options, std::ostream& notes);
+
+// SOURCE_DATE_EPOCH, when it is set; throws PackError when it is no count
+// of seconds.
+std::optional<std::int64_t> SourceDateEpoch();
 
 }  // namespace sfxpack

@@ -1,6 +1,7 @@
 #include "CommandLine.h"
 
 #include <algorithm>
+#include <charconv>
 #include <iomanip>
 
 #include "Errors.h"
@@ -34,10 +35,49 @@ void StoreTrailingData(BuildOptions& options, const std::string& value, const st
   options.trailingData = value;
 }
 
+template <std::filesystem::path Branding::*Field>
+void StoreBrandingPath(BuildOptions& options, const std::string& value, const std::string& name) {
+  std::filesystem::path& target = options.branding.*Field;
+  if (!target.empty()) throw UsageError(name + " is given more than once");
+  if (value.empty()) throw UsageError(name + " needs a non-empty value");
+  target = std::filesystem::u8path(value);
+}
+
+// A version key given as an option, once.
+void StoreField(BuildOptions& options, const std::string& value, const std::string& name, const char* key) {
+  for (const auto& field : options.branding.fields)
+    if (field.first == key) throw UsageError(name + " is given more than once");
+  options.branding.fields.emplace_back(key, value);
+}
+
+#define SFXPACK_FIELD(key) \
+  [](BuildOptions& o, const std::string& v, const std::string& n) { StoreField(o, v, n, key); }
+
+// --level and --threads: a whole number in a range.
+template <std::optional<int> BuildOptions::*Field, int Min, int Max>
+void StoreNumber(BuildOptions& options, const std::string& value, const std::string& name) {
+  std::optional<int>& target = options.*Field;
+  if (target) throw UsageError(name + " is given more than once");
+  int number = 0;
+  const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), number);
+  if (value.empty() || error != std::errc() || end != value.data() + value.size() || number < Min ||
+      number > Max)
+    throw UsageError(name + " needs a number from " + std::to_string(Min) + " to " + std::to_string(Max) +
+                     ", not \"" + value + "\"");
+  target = number;
+}
+
+// Switches take no value.
+template <bool BuildOptions::*Field>
+void StoreSwitch(BuildOptions& options, const std::string&, const std::string& name) {
+  if (options.*Field) throw UsageError(name + " is given more than once");
+  options.*Field = true;
+}
+
 // The options of build: one row each, read by the parser and the help.
 struct BuildOption {
   const char* name;
-  const char* value;
+  const char* value;  // nullptr for a switch
   const char* help;
   void (*store)(BuildOptions& options, const std::string& value, const std::string& name);
 };
@@ -56,7 +96,29 @@ const BuildOption kBuildOptions[] = {
      StoreSlot},
     {"--trailing-data", "TEXT", "append a data block: NAME=VALUE joined by &",
      StoreTrailingData},
+    {"--level", "0-9", "7-Zip's compression level for --folder (default 9)",
+     StoreNumber<&BuildOptions::level, 0, 9>},
+    {"--threads", "N", "7-Zip's thread count for --folder (default: its choice)",
+     StoreNumber<&BuildOptions::threads, 1, 256>},
+    {"--progress", nullptr, "show 7-Zip's progress even when stderr is no terminal",
+     StoreSwitch<&BuildOptions::progress>},
+    {"--strict", nullptr, "fail the build on any warning", StoreSwitch<&BuildOptions::strict>},
+    {"--reproducible", nullptr, "equal inputs give equal bytes (also SOURCE_DATE_EPOCH)",
+     StoreSwitch<&BuildOptions::reproducible>},
+    {"--icon", "FILE.ico", "the installer's icon", StoreBrandingPath<&Branding::icon>},
+    {"--version-info", "FILE", "version information: KEY=VALUE lines (see below)",
+     StoreBrandingPath<&Branding::versionFile>},
+    {"--product-name", "TEXT", "ProductName (wins over --version-info)", SFXPACK_FIELD("ProductName")},
+    {"--company", "TEXT", "CompanyName", SFXPACK_FIELD("CompanyName")},
+    {"--description", "TEXT", "FileDescription (default: the product name)", SFXPACK_FIELD("FileDescription")},
+    {"--product-version", "X.Y.Z.W", "ProductVersion (default: the file version)", SFXPACK_FIELD("ProductVersion")},
+    {"--file-version", "X.Y.Z.W", "FileVersion (default: the product version)", SFXPACK_FIELD("FileVersion")},
+    {"--copyright", "TEXT", "LegalCopyright", SFXPACK_FIELD("LegalCopyright")},
+    {"--original-filename", "NAME", "OriginalFilename (default: the output's name)",
+     SFXPACK_FIELD("OriginalFilename")},
 };
+
+#undef SFXPACK_FIELD
 
 bool IsHelp(const std::string& arg) { return arg == "--help" || arg == "-h" || arg == "/?"; }
 
@@ -90,7 +152,9 @@ Invocation ParseBuild(const std::vector<std::string>& args) {
       name.resize(equals);
     }
     const BuildOption& option = FindBuildOption(name);
-    if (!inlineValue) {
+    if (!option.value) {
+      if (inlineValue) throw UsageError(name + " takes no value");
+    } else if (!inlineValue) {
       if (i + 1 == args.size()) throw UsageError(name + " needs a value");
       value = args[++i];
     }
@@ -101,12 +165,22 @@ Invocation ParseBuild(const std::vector<std::string>& args) {
 }
 
 Invocation ParseInspect(const std::vector<std::string>& args) {
-  if (args.size() != 1) throw UsageError("inspect takes exactly one file");
-  if (args[0].rfind("-", 0) == 0)
-    throw UsageError("unknown option \"" + args[0] + "\" for inspect");
   Invocation invocation;
   invocation.command = Command::Inspect;
-  invocation.inspectFile = std::filesystem::u8path(args[0]);
+  InspectOptions& o = invocation.inspect;
+  for (const std::string& arg : args) {
+    if (arg == "--json" || arg == "--list") {
+      bool& flag = arg == "--json" ? o.json : o.list;
+      if (flag) throw UsageError(arg + " is given more than once");
+      flag = true;
+    } else if (arg.rfind("-", 0) == 0) {
+      throw UsageError("unknown option \"" + arg + "\" for inspect");
+    } else {
+      if (!o.file.empty()) throw UsageError("inspect takes exactly one file");
+      o.file = std::filesystem::u8path(arg);
+    }
+  }
+  if (o.file.empty()) throw UsageError("inspect takes exactly one file");
   return invocation;
 }
 
@@ -118,9 +192,15 @@ Invocation ParseCommandLine(const std::vector<std::string>& args) {
   const std::vector<std::string> rest(args.begin() + 1, args.end());
   if (IsHelp(command) || command == "help" || std::any_of(rest.begin(), rest.end(), IsHelp))
     return Invocation{};
+  if (command == "--version" || command == "version") {
+    if (!rest.empty()) throw UsageError(command + " takes no arguments");
+    Invocation invocation;
+    invocation.command = Command::Version;
+    return invocation;
+  }
   if (command == "build") return ParseBuild(rest);
   if (command == "inspect") return ParseInspect(rest);
-  throw UsageError("unknown command \"" + command + "\" (expected build or inspect)");
+  throw UsageError("unknown command \"" + command + "\" (expected build, inspect or --version)");
 }
 
 void PrintHelp(std::ostream& out) {
@@ -128,24 +208,35 @@ void PrintHelp(std::ostream& out) {
          "  sfxpack build --stub STUB.exe --config CONFIG.txt\n"
          "                (--archive PAYLOAD.7z | --folder DIR) --output SETUP.exe\n"
          "                [--slot NAME=VALUE]... [--trailing-data TEXT]\n"
-         "  sfxpack inspect SETUP.exe\n"
-         "  sfxpack --help\n"
+         "                [--level 0-9] [--threads N] [--progress] [--strict]\n"
+         "                [--reproducible] [--icon FILE.ico] [--version-info FILE]\n"
+         "                [--product-name TEXT] [--company TEXT] [--file-version X.Y.Z.W]...\n"
+         "  sfxpack inspect [--json] [--list] SETUP.exe\n"
+         "  sfxpack --help | --version\n"
          "\n"
          "Builds a self-extracting installer: the stub program, followed by its\n"
          "configuration (enciphered) and a 7z archive of the installation files.\n"
          "\n"
          "Commands:\n"
          "  build    write SETUP.exe from a stub, a configuration and an archive\n"
-         "  inspect  show the layout of a built installer and its configuration\n"
+         "  inspect  show the layout of a built installer and its configuration;\n"
+         "           --json prints it as JSON, --list adds the archive's items;\n"
+         "           fails when the file's size or end does not match its record\n"
          "\n"
          "Options of build (also as --option=VALUE):\n";
   for (const BuildOption& option : kBuildOptions) {
-    const std::string usage = std::string(option.name) + " " + option.value;
-    out << "  " << std::left << std::setw(22) << usage << option.help << '\n';
+    const std::string usage = std::string(option.name) + (option.value ? std::string(" ") + option.value : "");
+    out << "  " << std::left << std::setw(28) << usage << option.help << '\n';
   }
   out << "\n"
          "The configuration is UTF-8 text; a byte-order mark at its start is removed.\n"
          "The stub must be unsigned: sign the built installer instead.\n"
+         "Branding replaces the stub's icon (group 128) and version resource; the\n"
+         "--version-info file holds lines ProductName=, CompanyName=, FileDescription=,\n"
+         "ProductVersion=, FileVersion=, LegalCopyright=, OriginalFilename=.\n"
+         "The configuration is checked: unknown sections and keys, ignored lines and\n"
+         "a SetupFileName the payload does not hold are warnings. An --archive is\n"
+         "tested with 7-Zip before anything is written; a damaged one is refused.\n"
          "\n"
          "Forwarded data (handed to the setup program in SetupValues.dat):\n"
          "  --slot fills one of the stub's data slots (HLVID, HLVID2, HV_VOLTARIN_PHASH);\n"
@@ -157,8 +248,15 @@ void PrintHelp(std::ostream& out) {
          "Environment:\n"
          "  SFXPACK_7Z      the 7-Zip program for --folder\n"
          "                  (default: 7zz, else 7z, found on the PATH)\n"
+         "  SOURCE_DATE_EPOCH  as --reproducible; --folder file times later than\n"
+         "                  these seconds since 1970 are stored as them\n"
          "\n"
-         "Exit status: 0 done, 1 refused or failed, 2 wrong usage.\n";
+         "Exit status: 0 done, 1 refused or failed (inspect: the file does not match\n"
+         "its records), 2 wrong usage.\n";
+}
+
+const char* SfxpackVersion() {
+  return SETUPSFX_VERSION;
 }
 
 }  // namespace sfxpack

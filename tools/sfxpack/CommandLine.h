@@ -8,9 +8,11 @@
 #include <utility>
 #include <vector>
 
+#include "Branding.h"
+
 namespace sfxpack {
 
-enum class Command { Help, Build, Inspect };
+enum class Command { Help, Version, Build, Inspect };
 
 struct BuildOptions {
   std::filesystem::path stub;
@@ -20,17 +22,32 @@ struct BuildOptions {
   std::filesystem::path output;
   std::vector<std::pair<std::string, std::string>> slots;  // name, UTF-8 value; names unique
   std::optional<std::string> trailingData;  // the block's data text, UTF-8
+  std::optional<int> level;                 // 7-Zip's -mx for --folder
+  std::optional<int> threads;               // 7-Zip's -mmt for --folder
+  bool progress = false;                    // also when stderr is no terminal
+  bool strict = false;                      // warnings fail the build
+  bool reproducible = false;                // also when SOURCE_DATE_EPOCH is set
+  Branding branding;
+};
+
+struct InspectOptions {
+  std::filesystem::path file;
+  bool json = false;
+  bool list = false;  // the archive's items, through 7-Zip
 };
 
 struct Invocation {
   Command command = Command::Help;
   BuildOptions build;
-  std::filesystem::path inspectFile;
+  InspectOptions inspect;
 };
 
 // Arguments after the program name, in UTF-8. Throws UsageError.
 Invocation ParseCommandLine(const std::vector<std::string>& args);
 
 void PrintHelp(std::ostream& out);
+
+// The program's version, as --version prints it.
+const char* SfxpackVersion();
 
 }  // namespace sfxpack

@@ -2,9 +2,16 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <random>
 
 #include "Errors.h"
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
 
 namespace fs = std::filesystem;
 
@@ -76,6 +83,26 @@ bool SamePath(const fs::path& a, const fs::path& b) {
   return normalA == normalB;
 }
 
+std::optional<std::string> EnvironmentValue(const char* name) {
+#ifdef _WIN32
+  const wchar_t* value = _wgetenv(fs::path(name).c_str());
+  if (!value || !*value) return std::nullopt;
+  return fs::path(value).u8string();
+#else
+  const char* value = std::getenv(name);
+  if (!value || !*value) return std::nullopt;
+  return std::string(value);
+#endif
+}
+
+bool StderrIsTerminal() {
+#ifdef _WIN32
+  return _isatty(_fileno(stderr)) != 0;
+#else
+  return isatty(STDERR_FILENO) != 0;
+#endif
+}
+
 std::string RandomName() {
   std::random_device random;
   char text[17];
@@ -87,6 +114,11 @@ std::string RandomName() {
 RemoveOnExit::~RemoveOnExit() {
   std::error_code ignored;  // nothing more to do about a file that cannot be removed
   if (armed_) fs::remove(path_, ignored);
+}
+
+RemoveTreeOnExit::~RemoveTreeOnExit() {
+  std::error_code ignored;  // as above
+  fs::remove_all(path_, ignored);
 }
 
 PendingFile::PendingFile(const fs::path& target)

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,13 @@ std::vector<std::uint8_t> ReadFileSuffix(const std::filesystem::path& path, std:
 // absolute path once normalized.
 bool SamePath(const std::filesystem::path& a, const std::filesystem::path& b);
 
+// The value of an environment variable in UTF-8; nothing when it is unset
+// or empty.
+std::optional<std::string> EnvironmentValue(const char* name);
+
+// Whether the process's standard error goes to a terminal.
+bool StderrIsTerminal();
+
 // Sixteen random hexadecimal digits, for names of temporary files.
 std::string RandomName();
 
@@ -46,6 +54,19 @@ class RemoveOnExit {
  private:
   std::filesystem::path path_;
   bool armed_ = true;
+};
+
+// Removes a folder and everything in it when it goes out of scope.
+class RemoveTreeOnExit {
+ public:
+  explicit RemoveTreeOnExit(std::filesystem::path path) : path_(std::move(path)) {}
+  ~RemoveTreeOnExit();
+  RemoveTreeOnExit(const RemoveTreeOnExit&) = delete;
+  RemoveTreeOnExit& operator=(const RemoveTreeOnExit&) = delete;
+  const std::filesystem::path& path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
 };
 
 // A file written under a temporary name in the target's folder and renamed

@@ -1,12 +1,18 @@
 #include "Inspect.h"
 
 #include <algorithm>
+#include <fstream>
 #include <iomanip>
 #include <vector>
 
+#include <boost/locale/encoding_utf.hpp>
+
+#include "Archiver.h"
 #include "Errors.h"
 #include "FileIo.h"
+#include "core/payload/Lzma2Blocks.h"
 #include "core/payload/PayloadFormat.h"
+#include "core/pe/ResourceSection.h"
 
 namespace sfxpack {
 namespace {
@@ -37,9 +43,50 @@ std::uint64_t ArchiveEnd(const InstallerReport& r) {
   return r.fileSize;
 }
 
+void ReadBranding(const std::vector<std::uint8_t>& bytes, InstallerReport& r) {
+  const auto resources = kestlib::ReadResources(bytes.data(), bytes.size());
+  if (!resources) return;
+  for (const kestlib::Resource& res : *resources) {
+    if (!res.type.name.empty() || !res.name.name.empty()) continue;
+    if (res.type.id == kestlib::kResourceTypeVersion && !r.version)
+      r.version = kestlib::ReadVersionInfo(res.data.data(), res.data.size());
+    if (res.type.id == kestlib::kResourceTypeGroupIcon && res.name.id == 128 && res.data.size() >= 6)
+      r.iconImages = res.data[4] | res.data[5] << 8;
+  }
+}
+
+void CopyRange(const std::filesystem::path& from, std::uint64_t offset, std::uint64_t length,
+               const std::filesystem::path& to) {
+  std::ifstream in(from, std::ios::binary);
+  std::ofstream out(to, std::ios::binary);
+  in.seekg(static_cast<std::streamoff>(offset));
+  std::vector<char> chunk(1 << 20);
+  for (std::uint64_t left = length; left > 0 && in && out;) {
+    const std::size_t part = static_cast<std::size_t>(std::min<std::uint64_t>(left, chunk.size()));
+    in.read(chunk.data(), static_cast<std::streamsize>(part));
+    out.write(chunk.data(), in.gcount());
+    left -= part;
+  }
+  if (!in || !out) throw PackError("cannot copy the archive of " + Quoted(from) + " for 7-Zip");
+}
+
 void Row(std::ostream& out, const char* label) { out << std::left << std::setw(21) << label; }
 
+std::optional<std::uint64_t> CountBlocks(const std::filesystem::path& path, const InstallerReport& r) {
+  std::ifstream in(path, std::ios::binary);
+  return payload::CountLzma2Blocks([&](std::uint64_t offset, std::uint8_t* out, std::size_t count) {
+    if (offset > r.archiveLength || count > r.archiveLength - offset) return false;
+    in.clear();
+    in.seekg(static_cast<std::streamoff>(r.archiveOffset + offset));
+    return static_cast<bool>(in.read(reinterpret_cast<char*>(out), static_cast<std::streamsize>(count)));
+  });
+}
+
 }  // namespace
+
+std::string VersionText(const kestlib::FileVersion& v) {
+  return std::to_string(v[0]) + "." + std::to_string(v[1]) + "." + std::to_string(v[2]) + "." + std::to_string(v[3]);
+}
 
 InstallerReport ReadInstaller(const std::filesystem::path& path) {
   InstallerReport r;
@@ -64,7 +111,31 @@ InstallerReport ReadInstaller(const std::filesystem::path& path) {
   r.verifyValue = ReadVerifyValue(bytes, image);
   r.configText = payload::DecipherBlock(bytes.data() + block->offset, block->length);
   r.forwarded = ReadForwarded(path, bytes, r.fileSize);
+  ReadBranding(bytes, r);
+  r.lzma2Blocks = CountBlocks(path, r);
   return r;
+}
+
+std::vector<std::string> Mismatches(const InstallerReport& r) {
+  if (r.certificate) {
+    const std::uint64_t end = std::uint64_t{r.certificate->address} + r.certificate->size;
+    if (end == r.fileSize) return {};
+    return {"the certificate table ends at " + std::to_string(end) + ", but the file has " +
+            std::to_string(r.fileSize) + " bytes"};
+  }
+  if (!r.verifyValue) return {"_HLV_VERIFY is missing or not 8 bytes long"};
+  if (*r.verifyValue == r.fileSize) return {};
+  return {"_HLV_VERIFY records " + std::to_string(*r.verifyValue) + " bytes, but the file has " +
+          std::to_string(r.fileSize)};
+}
+
+void ListItems(const std::filesystem::path& path, InstallerReport& r) {
+  const std::optional<std::filesystem::path> sevenZip = FindSevenZip();
+  if (!sevenZip)
+    throw PackError("--list needs 7-Zip (7zz or 7z) on the PATH or in SFXPACK_7Z");
+  RemoveOnExit copy(std::filesystem::temp_directory_path() / ("sfxpack-" + RandomName() + ".7z"));
+  CopyRange(path, r.archiveOffset, r.archiveLength, copy.path());
+  r.items = ListArchive(*sevenZip, copy.path());
 }
 
 void PrintReport(const InstallerReport& r, std::ostream& out) {
@@ -81,6 +152,11 @@ void PrintReport(const InstallerReport& r, std::ostream& out) {
   Row(out, "archive");
   out << "offset " << r.archiveOffset << ", " << r.archiveLength << " bytes"
       << (r.archiveSignature ? "" : " (no 7z signature there)") << '\n';
+  Row(out, "LZMA2 blocks");
+  if (r.lzma2Blocks)
+    out << *r.lzma2Blocks << " (the installer decodes up to that many at once)\n";
+  else
+    out << "unknown (not all LZMA2, encrypted or damaged)\n";
   Row(out, "certificate table");
   if (r.certificate)
     out << "offset " << r.certificate->address << ", " << r.certificate->size << " bytes\n";
@@ -94,6 +170,23 @@ void PrintReport(const InstallerReport& r, std::ostream& out) {
   else
     out << *r.verifyValue << " (does not match the file size " << r.fileSize << ")\n";
   PrintForwarded(r.forwarded, out);
+  Row(out, "icon");
+  out << r.iconImages << " images\n";
+  Row(out, "version");
+  if (r.version) {
+    out << "file " << VersionText(r.version->fileVersion) << ", product "
+        << VersionText(r.version->productVersion) << '\n';
+    for (const auto& [key, value] : r.version->strings)
+      out << "  " << boost::locale::conv::utf_to_utf<char>(key) << '=' << boost::locale::conv::utf_to_utf<char>(value)
+          << '\n';
+  } else {
+    out << "none\n";
+  }
+  if (r.items) {
+    Row(out, "archive items");
+    out << r.items->size() << '\n';
+    for (const std::string& item : *r.items) out << "  " << item << '\n';
+  }
   out << "configuration text:\n" << r.configText;
   if (!r.configText.empty() && r.configText.back() != '\n') out << '\n';
 }

@@ -6,9 +6,11 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "Forwarding.h"
 #include "core/pe/PeImage.h"
+#include "core/pe/VersionInfo.h"
 
 namespace sfxpack {
 
@@ -24,6 +26,10 @@ struct InstallerReport {
   std::optional<std::uint64_t> verifyValue;  // _HLV_VERIFY, when it is 8 bytes long
   std::string configText;
   ForwardedReport forwarded;
+  std::optional<std::vector<std::string>> items;  // the archive's paths, when listed
+  std::optional<kestlib::VersionInfo> version;     // the version resource
+  std::size_t iconImages = 0;                      // images of the icon group 128
+  std::optional<std::uint64_t> lzma2Blocks;        // when the archive is all LZMA2
 };
 
 // Reads the layout of an installer the way the installer finds it: the
@@ -31,6 +37,19 @@ struct InstallerReport {
 // not a PE32 image or holds no block.
 InstallerReport ReadInstaller(const std::filesystem::path& path);
 
+// Where the file does not match what it records of itself, as the
+// installer's completeness check sees it: the end of its certificate table
+// or, unsigned, its _HLV_VERIFY size against the file size. Empty when it
+// matches.
+std::vector<std::string> Mismatches(const InstallerReport& report);
+
+// Lists the archive's items through 7-Zip into report.items.
+void ListItems(const std::filesystem::path& path, InstallerReport& report);
+
+// "1.2.3.4".
+std::string VersionText(const kestlib::FileVersion& version);
+
 void PrintReport(const InstallerReport& report, std::ostream& out);
+void PrintJsonReport(const InstallerReport& report, std::ostream& out);
 
 }  // namespace sfxpack

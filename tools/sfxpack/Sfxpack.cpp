@@ -12,23 +12,40 @@
 namespace sfxpack {
 namespace {
 
-void Run(const Invocation& invocation, std::ostream& out, std::ostream& err) {
+// The report first, then the mismatches as errors: exit code 1.
+int Inspect(const InspectOptions& options, std::ostream& out, std::ostream& err) {
+  InstallerReport report = ReadInstaller(options.file);
+  if (options.list) ListItems(options.file, report);
+  if (options.json)
+    PrintJsonReport(report, out);
+  else
+    PrintReport(report, out);
+  const std::vector<std::string> mismatches = Mismatches(report);
+  for (const std::string& mismatch : mismatches)
+    err << "sfxpack: error: " << Quoted(options.file) << ": " << mismatch
+        << "; the installer would refuse to run\n";
+  return mismatches.empty() ? 0 : 1;
+}
+
+int Run(const Invocation& invocation, std::ostream& out, std::ostream& err) {
   if (invocation.command == Command::Build) {
     const std::uint64_t size = BuildInstaller(invocation.build, err);
     out << "sfxpack: wrote " << Quoted(invocation.build.output) << " (" << size << " bytes)\n";
   } else if (invocation.command == Command::Inspect) {
-    PrintReport(ReadInstaller(invocation.inspectFile), out);
+    return Inspect(invocation.inspect, out, err);
+  } else if (invocation.command == Command::Version) {
+    out << "sfxpack " << SfxpackVersion() << '\n';
   } else {
     PrintHelp(out);
   }
+  return 0;
 }
 
 }  // namespace
 
 int RunSfxpack(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   try {
-    Run(ParseCommandLine(args), out, err);
-    return 0;
+    return Run(ParseCommandLine(args), out, err);
   } catch (const UsageError& e) {
     err << "sfxpack: error: " << e.what() << "\nRun \"sfxpack --help\" for usage.\n";
     return 2;

@@ -9,7 +9,8 @@ namespace sfxpack {
 
 // Runs the command in args (UTF-8, without the program name), writes
 // results to out and messages to err, and returns the exit code:
-// 0 done, 1 refused or failed, 2 wrong usage.
+// 0 done, 1 refused or failed (or an installer that does not match its
+// records), 2 wrong usage.
 int RunSfxpack(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 }  // namespace sfxpack

@@ -30,6 +30,20 @@ void RefuseBytesBehindImage(const std::filesystem::path& path, const kestlib::Pe
                   ": use the bare stub");
 }
 
+std::size_t LocateVerify(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
+  kestlib::PeImage image;
+  if (kestlib::ParsePeImage(bytes.data(), bytes.size(), image) != kestlib::PeError::None)
+    throw PackError("stub " + Quoted(path) + " is no longer a PE32 image after its resources were rewritten");
+  const auto verify = kestlib::LocateResource(bytes.data(), bytes.size(), image, kestlib::kResourceTypeRcdata,
+                                              kVerifyName);
+  if (!verify)
+    throw PackError("stub " + Quoted(path) + " has no RCDATA resource _HLV_VERIFY");
+  if (verify->size != kVerifySize)
+    throw PackError("stub " + Quoted(path) + " has a _HLV_VERIFY resource of " +
+                    std::to_string(verify->size) + " bytes; it must have 8");
+  return verify->offset;
+}
+
 }  // namespace
 
 StubImage LoadStub(const std::filesystem::path& path) {
@@ -54,15 +68,20 @@ StubImage LoadStub(const std::filesystem::path& path) {
     throw PackError("stub " + Quoted(path) + " is larger than 20 MiB; the installer could not " +
                     "find its configuration behind it");
 
-  const auto verify = kestlib::LocateResource(data, size, image, kestlib::kResourceTypeRcdata,
-                                              kVerifyName);
-  if (!verify)
-    throw PackError("stub " + Quoted(path) + " has no RCDATA resource _HLV_VERIFY");
-  if (verify->size != kVerifySize)
-    throw PackError("stub " + Quoted(path) + " has a _HLV_VERIFY resource of " +
-                    std::to_string(verify->size) + " bytes; it must have 8");
-  stub.verifyOffset = verify->offset;
+  stub.verifyOffset = LocateVerify(path, stub.bytes);
   return stub;
+}
+
+void ReplaceStubImage(StubImage& stub, std::vector<std::uint8_t> bytes,
+                      const std::filesystem::path& path) {
+  // A marker in a new resource (an icon's bytes) would be found before the
+  // real block.
+  if (const auto marker = payload::FindAnyMarker(bytes.data(), bytes.size()))
+    throw PackError("the branding of stub " + Quoted(path) + " puts a payload marker into its resources (offset " +
+                    std::to_string(*marker) + "); the installer would take it for its configuration");
+  const std::size_t verifyOffset = LocateVerify(path, bytes);
+  stub.bytes = std::move(bytes);
+  stub.verifyOffset = verifyOffset;
 }
 
 void RecordFileSize(StubImage& stub, std::uint64_t size) {

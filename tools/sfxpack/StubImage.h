@@ -19,6 +19,10 @@ struct StubImage {
 // marker inside, or bytes behind the image (such as a signature).
 StubImage LoadStub(const std::filesystem::path& path);
 
+// Takes the image with rewritten resources and finds _HLV_VERIFY in it
+// again; path names the stub in messages.
+void ReplaceStubImage(StubImage& stub, std::vector<std::uint8_t> bytes, const std::filesystem::path& path);
+
 // Stores the final size of the installer into the _HLV_VERIFY record.
 void RecordFileSize(StubImage& stub, std::uint64_t size);
 

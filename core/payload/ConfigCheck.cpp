@@ -1,0 +1,131 @@
+#include "core/payload/ConfigCheck.h"
+
+#include <algorithm>
+#include <cwctype>
+
+#include "core/PathRules.h"
+#include "core/payload/ConfigKeys.h"
+
+namespace config {
+namespace {
+
+namespace ck = configkeys;
+
+wchar_t Folded(wchar_t c) { return static_cast<wchar_t>(std::towlower(static_cast<std::wint_t>(c))); }
+
+// Edits between the names, a swap of two neighbours counting as one.
+std::size_t Distance(const std::wstring& a, const std::wstring& b) {
+  std::vector<std::vector<std::size_t>> d(a.size() + 1, std::vector<std::size_t>(b.size() + 1));
+  for (std::size_t i = 0; i <= a.size(); ++i) d[i][0] = i;
+  for (std::size_t j = 0; j <= b.size(); ++j) d[0][j] = j;
+  for (std::size_t i = 1; i <= a.size(); ++i) {
+    for (std::size_t j = 1; j <= b.size(); ++j) {
+      const bool same = Folded(a[i - 1]) == Folded(b[j - 1]);
+      d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + (same ? 0 : 1)});
+      if (i > 1 && j > 1 && Folded(a[i - 1]) == Folded(b[j - 2]) && Folded(a[i - 2]) == Folded(b[j - 1]))
+        d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+    }
+  }
+  return d[a.size()][b.size()];
+}
+
+// The closest candidate, when it is close enough to be a misspelling.
+template <typename Names>
+std::wstring Nearest(const std::wstring& name, const Names& candidates) {
+  std::wstring best;
+  std::size_t bestDistance = 4;
+  for (const auto& known : candidates) {
+    const std::wstring candidate = known;
+    const std::size_t d = Distance(name, candidate);
+    if (d < bestDistance && d * 2 < candidate.size()) {
+      best = candidate;
+      bestDistance = d;
+    }
+  }
+  return best;
+}
+
+bool IsLanguageSection(const std::wstring& name) {
+  const std::wstring prefix = ck::kLanguagePrefix;
+  return name.size() > prefix.size() && NamesEqual(name.substr(0, prefix.size()), prefix);
+}
+
+bool Holds(const std::wstring& key, bool language) {
+  auto matches = [&](const wchar_t* known) { return NamesEqual(key, known); };
+  return language ? std::any_of(ck::kLanguageKeys.begin(), ck::kLanguageKeys.end(), matches)
+                  : std::any_of(ck::kMainKeys.begin(), ck::kMainKeys.end(), matches);
+}
+
+// "main", or the language section the name seems meant to be.
+std::wstring NearestSection(const std::wstring& name) {
+  std::vector<std::wstring> candidates = {ck::kMain};
+  const std::size_t separator = name.find_first_of(L"_- ");
+  if (separator != std::wstring::npos && separator + 1 < name.size())
+    candidates.push_back(ck::kLanguagePrefix + name.substr(separator + 1));
+  return Nearest(name, candidates);
+}
+
+Finding CheckKey(const std::wstring& key, bool language, std::size_t number) {
+  if (Holds(key, !language)) return Finding{FindingKind::KeyOfOtherSection, number, key, {}};
+  return Finding{FindingKind::UnknownKey, number, key,
+                 language ? Nearest(key, ck::kLanguageKeys) : Nearest(key, ck::kMainKeys)};
+}
+
+}  // namespace
+
+std::vector<Finding> CheckConfigLines(const std::vector<ConfigLine>& lines) {
+  std::vector<Finding> findings;
+  enum class Section { None, Main, Language, Unknown } section = Section::None;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    const ConfigLine& line = lines[i];
+    const std::size_t number = i + 1;
+    if (line.kind == LineKind::Ignored) {
+      findings.push_back({FindingKind::IgnoredLine, number, {}, {}});
+    } else if (line.kind == LineKind::Header) {
+      if (NamesEqual(line.section, ck::kMain)) {
+        section = Section::Main;
+      } else if (IsLanguageSection(line.section)) {
+        section = Section::Language;
+      } else {
+        section = Section::Unknown;
+        findings.push_back({FindingKind::UnknownSection, number, line.section, NearestSection(line.section)});
+      }
+    } else if (line.kind == LineKind::Entry) {
+      if (section == Section::None) {
+        findings.push_back({FindingKind::EntryOutsideSection, number, line.key, {}});
+      } else if (section != Section::Unknown) {
+        const bool language = section == Section::Language;
+        if (!Holds(line.key, language)) findings.push_back(CheckKey(line.key, language, number));
+      }
+    }
+  }
+  return findings;
+}
+
+std::vector<SetupTarget> SetupTargets(const ConfigStore& store) {
+  const std::wstring mainName = store.GetValue(ck::kMain, ck::kSetupFileName, ck::kDefaultSetupFileName);
+  const std::wstring main64 = store.GetValue(ck::kMain, ck::kSetupFileName64, L"");
+  std::vector<SetupTarget> targets = {{ck::kMain, ck::kSetupFileName, mainName}};
+  if (!main64.empty()) targets.push_back({ck::kMain, ck::kSetupFileName64, main64});
+  for (const std::wstring& section : store.GetSections()) {
+    if (!IsLanguageSection(section)) continue;
+    targets.push_back({section, ck::kSetupFileName, store.GetValue(section, ck::kSetupFileName, mainName)});
+    const std::wstring name64 = store.GetValue(section, ck::kSetupFileName64, main64);
+    if (!name64.empty()) targets.push_back({section, ck::kSetupFileName64, name64});
+  }
+  return targets;
+}
+
+std::wstring PathInsideExtraction(const std::wstring& setupFileName) {
+  static const std::wstring kExtractDir = L"[ExtractDir]";
+  std::wstring path = setupFileName;
+  if (path.size() >= kExtractDir.size() && NamesEqual(path.substr(0, kExtractDir.size()), kExtractDir))
+    path.erase(0, kExtractDir.size());
+  else if (path.find(L'[') != std::wstring::npos || IsAbsolutePath(path))
+    return {};
+  std::replace(path.begin(), path.end(), L'\\', L'/');
+  path.erase(0, path.find_first_not_of(L'/'));
+  return path;
+}
+
+}  // namespace config

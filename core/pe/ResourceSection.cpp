@@ -1,0 +1,192 @@
+#include "core/pe/ResourceSection.h"
+
+#include <algorithm>
+#include <map>
+
+namespace kestlib {
+namespace {
+
+constexpr std::uint32_t kSubdirectoryFlag = 0x80000000u;
+constexpr std::uint32_t kNameFlag = 0x80000000u;
+
+void Put16(std::vector<std::uint8_t>& out, std::size_t o, std::uint32_t v) {
+  out[o] = static_cast<std::uint8_t>(v);
+  out[o + 1] = static_cast<std::uint8_t>(v >> 8);
+}
+void Put32(std::vector<std::uint8_t>& out, std::size_t o, std::uint32_t v) {
+  Put16(out, o, v & 0xFFFF);
+  Put16(out, o + 2, v >> 16);
+}
+std::uint32_t Get32(const std::uint8_t* d, std::size_t o) {
+  return static_cast<std::uint32_t>(d[o] | d[o + 1] << 8 | d[o + 2] << 16) |
+         static_cast<std::uint32_t>(d[o + 3]) << 24;
+}
+std::uint64_t AlignUp(std::uint64_t v, std::uint32_t a) { return a ? (v + a - 1) / a * a : v; }
+
+// Windows requires named entries first, by name, then ids ascending.
+struct KeyLess {
+  bool operator()(const ResourceKey& a, const ResourceKey& b) const {
+    if (a.name.empty() != b.name.empty()) return !a.name.empty();
+    return a.name.empty() ? a.id < b.id : a.name < b.name;
+  }
+};
+
+using Languages = std::map<std::uint16_t, const Resource*>;
+using Names = std::map<ResourceKey, Languages, KeyLess>;
+using Types = std::map<ResourceKey, Names, KeyLess>;
+
+class SectionWriter {
+ public:
+  SectionWriter(const Types& types, std::uint32_t rva) : types_(types), rva_(rva) {}
+
+  std::vector<std::uint8_t> Write() {
+    Plan();
+    out_.assign(end_, 0);
+    std::size_t typeIndex = 0, nameIndex = 0, leafIndex = 0;
+    Directory(0, types_);
+    std::size_t slot = 0;
+    for (const auto& [type, names] : types_) {
+      Entry(16 + 8 * slot++, type, kSubdirectoryFlag | typeDirs_[typeIndex]);
+      Directory(typeDirs_[typeIndex], names);
+      std::size_t nameSlot = 0;
+      for (const auto& [name, languages] : names) {
+        Entry(typeDirs_[typeIndex] + 16 + 8 * nameSlot++, name, kSubdirectoryFlag | nameDirs_[nameIndex]);
+        Directory(nameDirs_[nameIndex], languages);
+        std::size_t languageSlot = 0;
+        for (const auto& [language, resource] : languages) {
+          const std::size_t entry = nameDirs_[nameIndex] + 16 + 8 * languageSlot++;
+          Put32(out_, entry, language);
+          Put32(out_, entry + 4, leaves_[leafIndex]);
+          Put32(out_, leaves_[leafIndex], rva_ + data_[leafIndex]);
+          Put32(out_, leaves_[leafIndex] + 4, static_cast<std::uint32_t>(resource->data.size()));
+          Put32(out_, leaves_[leafIndex] + 8, resource->codePage);
+          std::copy(resource->data.begin(), resource->data.end(), out_.begin() + data_[leafIndex]);
+          ++leafIndex;
+        }
+        ++nameIndex;
+      }
+      ++typeIndex;
+    }
+    return out_;
+  }
+
+ private:
+  // Directories, then data entries, then names, then the data, each
+  // resource's data 8-byte aligned.
+  void Plan() {
+    std::size_t o = 16 + 8 * types_.size();
+    for (const auto& [type, names] : types_) {
+      typeDirs_.push_back(static_cast<std::uint32_t>(o));
+      o += 16 + 8 * names.size();
+    }
+    for (const auto& [type, names] : types_)
+      for (const auto& [name, languages] : names) {
+        nameDirs_.push_back(static_cast<std::uint32_t>(o));
+        o += 16 + 8 * languages.size();
+      }
+    for (const auto& [type, names] : types_)
+      for (const auto& [name, languages] : names)
+        for (std::size_t i = 0; i < languages.size(); ++i, o += 16) leaves_.push_back(static_cast<std::uint32_t>(o));
+    auto addName = [&](const ResourceKey& key) {
+      if (key.name.empty() || strings_.count(key.name)) return;
+      strings_[key.name] = static_cast<std::uint32_t>(o);
+      o += 2 + 2 * key.name.size();
+    };
+    for (const auto& [type, names] : types_) {
+      addName(type);
+      for (const auto& [name, languages] : names) addName(name);
+    }
+    for (const auto& [type, names] : types_)
+      for (const auto& [name, languages] : names)
+        for (const auto& [language, resource] : languages) {
+          o = AlignUp(o, 8);
+          data_.push_back(static_cast<std::uint32_t>(o));
+          o += resource->data.size();
+        }
+    end_ = o;
+  }
+
+  // Characteristics, time stamp and version stay 0: equal inputs give
+  // equal bytes.
+  template <typename Map>
+  void Directory(std::size_t o, const Map& entries) {
+    std::uint32_t named = 0;
+    for (const auto& entry : entries) named += KeyOf(entry.first).name.empty() ? 0 : 1;
+    Put16(out_, o + 12, named);
+    Put16(out_, o + 14, static_cast<std::uint32_t>(entries.size()) - named);
+  }
+  static const ResourceKey& KeyOf(const ResourceKey& key) { return key; }
+  static ResourceKey KeyOf(std::uint16_t language) { return ResourceKey{language, {}}; }
+
+  void Entry(std::size_t o, const ResourceKey& key, std::uint32_t target) {
+    if (key.name.empty()) {
+      Put32(out_, o, key.id);
+    } else {
+      const std::uint32_t at = strings_.at(key.name);
+      Put32(out_, o, kNameFlag | at);
+      Put16(out_, at, static_cast<std::uint32_t>(key.name.size()));
+      for (std::size_t i = 0; i < key.name.size(); ++i) Put16(out_, at + 2 + 2 * i, key.name[i]);
+    }
+    Put32(out_, o + 4, target);
+  }
+
+  const Types& types_;
+  std::uint32_t rva_;
+  std::vector<std::uint8_t> out_;
+  std::vector<std::uint32_t> typeDirs_, nameDirs_, leaves_, data_;
+  std::map<std::u16string, std::uint32_t> strings_;
+  std::size_t end_ = 0;
+};
+
+}  // namespace
+
+std::optional<std::vector<Resource>> ReadResources(const std::uint8_t* data, std::size_t size) {
+  PeImage image;
+  if (ParsePeImage(data, size, image) != PeError::None) return std::nullopt;
+  const auto items = ListResources(data, size, image);
+  if (!items) return std::nullopt;
+  std::vector<Resource> resources;
+  for (const ResourceItem& item : *items)
+    resources.push_back({item.type, item.name, item.language, item.codePage,
+                         std::vector<std::uint8_t>(data + item.data.offset, data + item.data.offset + item.data.size)});
+  return resources;
+}
+
+std::optional<std::vector<std::uint8_t>> ReplaceResources(const std::uint8_t* data, std::size_t size,
+                                                          const std::vector<Resource>& resources) {
+  PeImage image;
+  if (ParsePeImage(data, size, image) != PeError::None || image.sections.empty()) return std::nullopt;
+  const PeSection& last = image.sections.back();
+  const DataDirectory dir = GetDirectory(image, kDirectoryResource);
+  const bool isLast = std::all_of(image.sections.begin(), image.sections.end() - 1, [&](const PeSection& s) {
+    return s.virtualAddress < last.virtualAddress && std::uint64_t{s.rawOffset} + s.rawSize <= last.rawOffset;
+  });
+  if (!isLast || dir.address != last.virtualAddress || image.directories.size() <= kDirectoryResource ||
+      CertificateTable(image) || ImageEnd(image) != size || last.rawOffset >= size)
+    return std::nullopt;
+
+  Types types;
+  for (const Resource& r : resources) types[r.type][r.name][r.language] = &r;
+  const std::vector<std::uint8_t> section = SectionWriter(types, last.virtualAddress).Write();
+
+  const std::uint32_t optional = image.peOffset + 24;
+  const std::uint32_t sectionAlignment = Get32(data, optional + 32);
+  const std::uint32_t fileAlignment = Get32(data, optional + 36);
+  const std::uint64_t rawSize = AlignUp(section.size(), fileAlignment);
+  const std::uint64_t imageSize = AlignUp(std::uint64_t{last.virtualAddress} + section.size(), sectionAlignment);
+  if (std::uint64_t{last.rawOffset} + rawSize > 0xFFFFFFFFu || imageSize > 0xFFFFFFFFu) return std::nullopt;
+
+  std::vector<std::uint8_t> out(data, data + last.rawOffset);
+  out.insert(out.end(), section.begin(), section.end());
+  out.resize(static_cast<std::size_t>(last.rawOffset + rawSize), 0);
+  const std::size_t header = optional + (data[image.peOffset + 20] | data[image.peOffset + 21] << 8) +
+                             40 * (image.sections.size() - 1);
+  Put32(out, header + 8, static_cast<std::uint32_t>(section.size()));
+  Put32(out, header + 16, static_cast<std::uint32_t>(rawSize));
+  Put32(out, optional + 56, static_cast<std::uint32_t>(imageSize));
+  Put32(out, optional + 64, 0);
+  Put32(out, optional + 96 + 8 * kDirectoryResource + 4, static_cast<std::uint32_t>(section.size()));
+  return out;
+}
+
+}  // namespace kestlib

@@ -1,0 +1,59 @@
+// build's checks of the configuration and the archive, and --strict.
+#include <gtest/gtest.h>
+
+#include "SfxpackFixture.h"
+
+namespace sfxtest {
+namespace {
+
+class SfxpackCheckTest : public SfxpackTest {
+ protected:
+  // Builds from the configuration text; the messages name what was found.
+  int BuildWith(const std::string& config, const std::vector<std::string>& extra = {}) {
+    WriteText(config_, config);
+    return Build(extra);
+  }
+};
+
+TEST_F(SfxpackCheckTest, Build_WarnsAboutWhatTheInstallerWouldPassOver) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"[main]\nSetupFilname=app.msi\n",
+       "line 2: unknown key \"SetupFilname\" is ignored by the installer; did you mean SetupFileName?"},
+      {"[mian]\nSetupFileName=setup.exe\n", "line 1: unknown section \"mian\""},
+      {"[main]\nthis is no setting\n", "line 2: the installer ignores this line"},
+      {"[main]\nSetupFileName=app.msi\n", "SetupFileName of [main] names \"app.msi\", which the payload does not hold"},
+      {"[main]\n[LANG_de]\nSetupFileName64=x64\\setup.exe\n", "SetupFileName64 of [LANG_de] names \"x64\\setup.exe\""},
+  };
+  for (const auto& [config, warning] : cases) {
+    EXPECT_EQ(BuildWith(config), 0) << err_.str();
+    EXPECT_NE(err_.str().find("sfxpack: warning: "), std::string::npos);
+    EXPECT_NE(err_.str().find(warning), std::string::npos) << err_.str();
+    fs::remove(output_);
+
+    EXPECT_EQ(BuildWith(config, {"--strict"}), 1);
+    EXPECT_NE(err_.str().find("with --strict; nothing written"), std::string::npos) << err_.str();
+    EXPECT_FALSE(fs::exists(output_));
+  }
+}
+
+TEST_F(SfxpackCheckTest, Build_FindsSetupFileInTheProductFolderAndAnyLetterCase) {
+  auto archive = FakeArchive();
+  for (const char c : std::string("product/App.msi\n")) archive.push_back(static_cast<std::uint8_t>(c));
+  WriteBytes(archive_, archive);
+  EXPECT_EQ(BuildWith("[main]\nSetupFileName=app.MSI\n[LANG_de]\nSetupFileName=[ExtractDir]SETUP.exe\n",
+                      {"--strict"}),
+            0)
+      << err_.str();
+  EXPECT_EQ(err_.str(), "");
+}
+
+TEST_F(SfxpackCheckTest, Build_RefusesDamagedArchive) {
+  auto archive = FakeArchive();
+  archive.resize(20);  // cut off, as a broken download would be
+  WriteBytes(archive_, archive);
+  inputs_ = FolderContents();
+  ExpectRefused(Build(), "is damaged: 7-Zip's test of it failed");
+}
+
+}  // namespace
+}  // namespace sfxtest

@@ -1,0 +1,73 @@
+// inspect --json: the report as one JSON object, for scripts.
+#include <boost/json/src.hpp>  // Boost.JSON header-only, in this one file
+#include <boost/locale/encoding_utf.hpp>
+
+#include "Inspect.h"
+#include "core/payload/PayloadFormat.h"
+
+namespace json = boost::json;
+
+namespace sfxpack {
+namespace {
+
+std::string Utf8(const std::u16string& text) { return boost::locale::conv::utf_to_utf<char>(text); }
+
+json::object Range(std::uint64_t offset, std::uint64_t length) {
+  return {{"offset", offset}, {"length", length}};
+}
+
+json::object Values(const std::vector<std::pair<std::u16string, std::u16string>>& values) {
+  json::object object;
+  for (const auto& [name, value] : values) object[Utf8(name)] = Utf8(value);
+  return object;
+}
+
+const char* BlockState(forwarded::BlockResult result) {
+  switch (result) {
+    case forwarded::BlockResult::Read:
+      return "read";
+    case forwarded::BlockResult::Invalid:
+      return "invalid";
+    case forwarded::BlockResult::NotFound:
+      break;
+  }
+  return "none";
+}
+
+}  // namespace
+
+void PrintJsonReport(const InstallerReport& r, std::ostream& out) {
+  json::object report;
+  report["fileSize"] = r.fileSize;
+  report["imageEnd"] = r.imageEnd;
+  report["startMarkerOffset"] = r.blockOffset - payload::kStartMarkerSize;
+  report["configurationBlock"] = Range(r.blockOffset, r.blockLength);
+  json::object archive = Range(r.archiveOffset, r.archiveLength);
+  archive["signature"] = r.archiveSignature;
+  archive["lzma2Blocks"] = r.lzma2Blocks ? json::value(*r.lzma2Blocks) : json::value(nullptr);
+  if (r.items) archive["items"] = json::value_from(*r.items);
+  report["archive"] = std::move(archive);
+  report["certificateTable"] =
+      r.certificate ? json::value(Range(r.certificate->address, r.certificate->size)) : json::value(nullptr);
+  report["verifySize"] = r.verifyValue ? json::value(*r.verifyValue) : json::value(nullptr);
+  report["mismatches"] = json::value_from(Mismatches(r));
+  report["dataSlots"] = Values(r.forwarded.slots);
+  json::object block;
+  block["state"] = BlockState(r.forwarded.block);
+  block["values"] = Values({r.forwarded.blockValues.begin(), r.forwarded.blockValues.end()});
+  report["trailingDataBlock"] = std::move(block);
+  report["iconImages"] = r.iconImages;
+  if (r.version) {
+    json::object version;
+    version["fileVersion"] = VersionText(r.version->fileVersion);
+    version["productVersion"] = VersionText(r.version->productVersion);
+    version["strings"] = Values(r.version->strings);
+    report["version"] = std::move(version);
+  } else {
+    report["version"] = nullptr;
+  }
+  report["configurationText"] = r.configText;
+  out << json::serialize(report) << '\n';
+}
+
+}  // namespace sfxpack
