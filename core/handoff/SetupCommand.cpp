@@ -42,6 +42,49 @@ std::wstring OwnArgumentTail(const std::wstring& commandLine) {
   return start < commandLine.size() ? commandLine.substr(start) : std::wstring();
 }
 
+namespace {
+
+// The installer's own switches that take a value and mean something else
+// to msiexec ("/log" is its log file): a package never gets them.
+const wchar_t* const kNotForPackages[] = {L"log"};
+
+bool IsNotForPackages(const std::wstring& token) {
+  if (token.size() < 2 || (token[0] != L'/' && token[0] != L'-')) return false;
+  for (const wchar_t* name : kNotForPackages)
+    if (boost::algorithm::iequals(token.substr(1), name)) return true;
+  return false;
+}
+
+}  // namespace
+
+std::wstring WithoutPackageOwnSwitches(const std::wstring& tail) {
+  // Arguments as the program's own parser splits them: blanks separate,
+  // double quotes group; each keeps its text as written.
+  std::wstring kept;
+  bool skipNext = false;
+  std::size_t at = 0;
+  while (at < tail.size()) {
+    const std::size_t start = tail.find_first_not_of(L" \t", at);
+    if (start == std::wstring::npos) break;
+    std::size_t end = start;
+    bool quoted = false;
+    for (; end < tail.size() && (quoted || (tail[end] != L' ' && tail[end] != L'\t')); ++end)
+      if (tail[end] == L'"') quoted = !quoted;
+    const std::wstring token = tail.substr(start, end - start);
+    at = end;
+    if (skipNext) {
+      skipNext = false;
+      continue;
+    }
+    if (IsNotForPackages(token)) {
+      skipNext = true;
+      continue;
+    }
+    AppendRawArguments(kept, token);
+  }
+  return kept;
+}
+
 std::wstring PathExtension(const std::wstring& path) {
   const std::size_t period = path.rfind(L'.');
   return period == std::wstring::npos ? std::wstring() : path.substr(period);
@@ -64,7 +107,8 @@ SetupCommand MakeSetupCommand(const RunSettings& settings, const std::wstring& o
   }
 
   const std::wstring extension = PathExtension(command.program);
-  if (SameExtension(extension, L".msi") || SameExtension(extension, L".ms_")) {
+  const bool package = SameExtension(extension, L".msi") || SameExtension(extension, L".ms_");
+  if (package) {
     AppendArgument(command.arguments, L"/i");
     AppendArgument(command.arguments, command.program);
     command.program = CombinePath(systemFolder, L"msiexec.exe");
@@ -80,6 +124,7 @@ SetupCommand MakeSetupCommand(const RunSettings& settings, const std::wstring& o
     }
   }
   if (!settings.setupParams.empty()) AppendRawArguments(command.arguments, settings.setupParams);
-  if (!ownArgumentTail.empty()) AppendRawArguments(command.arguments, ownArgumentTail);
+  const std::wstring tail = package ? WithoutPackageOwnSwitches(ownArgumentTail) : ownArgumentTail;
+  if (!tail.empty()) AppendRawArguments(command.arguments, tail);
   return command;
 }

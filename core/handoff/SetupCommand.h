@@ -22,6 +22,11 @@ void AppendRawArguments(std::wstring& commandLine, const std::wstring& text);
 // everything the program was given, to be handed on.
 std::wstring OwnArgumentTail(const std::wstring& commandLine);
 
+// The tail without the installer's own switches that a package must not
+// get, each with its value; the other arguments as written, one blank
+// between them.
+std::wstring WithoutPackageOwnSwitches(const std::wstring& tail);
+
 // The text from the last period of path to its end; empty without one.
 std::wstring PathExtension(const std::wstring& path);
 

@@ -53,8 +53,14 @@ BOOL CALLBACK CollectVisibleWindow(HWND window, LPARAM param) {
 BOOL CALLBACK CollectStaticText(HWND child, LPARAM param) {
   wchar_t className[64] = {};
   GetClassNameW(child, className, 64);
-  if (lstrcmpiW(className, L"Static") == 0) {
-    const std::wstring text = WindowText(child);
+  const bool richText = lstrcmpiW(className, L"RICHEDIT50W") == 0;
+  if (lstrcmpiW(className, L"Static") == 0 || richText) {
+    std::wstring text = WindowText(child);
+    // Paragraphs end with a carriage return; the last one is no text.
+    if (richText) {
+      std::replace(text.begin(), text.end(), L'\r', L'\n');
+      while (!text.empty() && text.back() == L'\n') text.pop_back();
+    }
     if (!text.empty()) reinterpret_cast<std::vector<std::wstring>*>(param)->push_back(text);
   }
   return TRUE;
