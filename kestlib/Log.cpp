@@ -68,7 +68,7 @@ void WriteLog(Severity severity, const std::wstring& message) {
 
 bool AddLogFile(const std::wstring& path) {
   // Appending only: an administrator's file is never cut short.
-  UniqueFile file(CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+  UniqueFile file(CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return false;
   using Sink = logging::sinks::synchronous_sink<LogFileBackend>;

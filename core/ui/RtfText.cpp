@@ -68,6 +68,20 @@ std::string ConvertLinks(const std::string& document) {
   return ReplaceLinks(ReplaceLinks(document, hashLink), angleLink);
 }
 
+std::string FieldsAsMarkedText(const std::string& document) {
+  static const boost::regex field(
+      "\\{\\\\field\\{\\\\\\*\\\\fldinst\\{HYPERLINK \"(.*?)\"\\}\\}\\{\\\\fldrslt\\{(.*?)\\}\\}\\}"
+      "\\{\\\\v \\*HVLINKEND\\}",
+      boost::regex::perl);
+  // RTF writes code points above 32767 as negative numbers.
+  static const char kMarked[] = "\\\\uc0\\\\u-8192 $1\\\\u-8191 $2\\\\u-8190 ";
+  try {
+    return boost::regex_replace(document, field, kMarked);
+  } catch (const std::runtime_error&) {
+    return document;
+  }
+}
+
 bool IsRtfDocument(const std::wstring& content) {
   return content.rfind(L"{\\rtf1", 0) == 0 || content.rfind(L"{\\urtf", 0) == 0;
 }

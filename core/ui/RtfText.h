@@ -17,6 +17,11 @@ std::string ToRtfBody(const std::wstring& text);
 // when a replacement fails.
 std::string ConvertLinks(const std::string& document);
 
+// For a control that drops hyperlink fields: each field of ConvertLinks
+// becomes U+E000, its target, U+E001, its shown text and U+E002, for the
+// control's owner to turn into a link of its own.
+std::string FieldsAsMarkedText(const std::string& document);
+
 // True when the content is an RTF document of its own.
 bool IsRtfDocument(const std::wstring& content);
 

@@ -7,6 +7,7 @@
 #include <cwctype>
 #include <utility>
 
+#include "core/ui/MessageBoxMetrics.h"
 #include "core/ui/RtfText.h"
 #include "core/ui/StandardButtons.h"
 #include "kestlib/DesktopShell.h"
@@ -90,25 +91,6 @@ bool BeginsWith(const std::wstring& text, const wchar_t* prefix) {
 
 }  // namespace
 
-// Pixels at the window's DPI.
-struct CBigMessageBox::Metrics {
-  explicit Metrics(int dpi) : dpi(dpi) {}
-  int Scale(int pixels) const { return MulDiv(pixels, dpi, 96); }
-  int dpi;
-  int hMargin = Scale(12);
-  int vMargin = Scale(12);
-  int minButtonWidth = Scale(90);
-  int buttonHeight = Scale(26);
-  int buttonGap = Scale(8);
-  int labelSpace = Scale(8);
-  int minClientWidth = Scale(270);
-  int minTextHeight = Scale(60);
-  int maxTextWidth = Scale(600);
-  int maxTextHeight = Scale(360);
-  int iconSize = Scale(32);
-  int separator = std::max(1, Scale(1));
-};
-
 CBigMessageBox::CBigMessageBox(HWND parent, const wchar_t* caption, const wchar_t* mainInstruction,
                                const wchar_t* content, std::uint32_t icon, std::uint32_t options)
     : CVistaDialog(BoxTemplate((options & AppWindow) != 0), parent),
@@ -141,7 +123,7 @@ BOOL CBigMessageBox::OnInitDialog() {
     dpi = GetDeviceCaps(dc, LOGPIXELSX);
     ReleaseDC(m_hWnd, dc);
   }
-  const Metrics metrics(dpi);
+  const MessageBoxMetrics metrics(dpi);
   SetWindowTextW(m_hWnd, (m_caption.empty() ? AppName() : m_caption).c_str());
   if (SystemIconName(m_iconKind)) CreateIcon(metrics.iconSize);
   if (m_buttons.empty()) AddButton(IDOK, L"OK", true);
@@ -163,7 +145,7 @@ void CBigMessageBox::CreateIcon(int size) {
   SendMessageW(control, STM_SETICON, reinterpret_cast<WPARAM>(m_icon.get()), 0);
 }
 
-int CBigMessageBox::ButtonWidth(const std::wstring& label, const Metrics& metrics) const {
+int CBigMessageBox::ButtonWidth(const std::wstring& label, const MessageBoxMetrics& metrics) const {
   RECT extent{};
   if (HDC dc = GetDC(m_hWnd)) {
     HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(m_hWnd, WM_GETFONT, 0, 0)));
@@ -174,7 +156,7 @@ int CBigMessageBox::ButtonWidth(const std::wstring& label, const Metrics& metric
   return std::max(metrics.minButtonWidth, static_cast<int>(extent.right - extent.left) + 2 * metrics.labelSpace);
 }
 
-void CBigMessageBox::Layout(const Metrics& m) {
+void CBigMessageBox::Layout(const MessageBoxMetrics& m) {
   const HFONT font = reinterpret_cast<HFONT>(SendMessageW(m_hWnd, WM_GETFONT, 0, 0));
   const RECT maxRect{0, 0, m.maxTextWidth, m.maxTextHeight};
   if (!m_text.Create(m_hWnd, TextId,
@@ -284,9 +266,11 @@ void CBigMessageBox::OnCommand(int id, HWND from) {
 
 void CBigMessageBox::OnLinkClick(LONG first, LONG last) {
   const std::wstring range = m_text.TextRange(first, last);
-  std::wstring target;
+  std::wstring target = m_text.OwnLinkTarget(first, last);
   std::wstring text;
-  if (BeginsWith(range, L"HYPERLINK")) {
+  if (!target.empty()) {
+    text = range;
+  } else if (BeginsWith(range, L"HYPERLINK")) {
     const std::size_t open = range.find(L'"');
     const std::size_t close = open == std::wstring::npos ? open : range.find(L'"', open + 1);
     if (close == std::wstring::npos) return;

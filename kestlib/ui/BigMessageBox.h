@@ -18,6 +18,8 @@
 
 namespace kestlib {
 
+struct MessageBoxMetrics;
+
 class CBigMessageBox : public CVistaDialog {
  public:
   enum Options : std::uint32_t {
@@ -60,11 +62,10 @@ class CBigMessageBox : public CVistaDialog {
     std::wstring label;
     bool isDefault;
   };
-  struct Metrics;
 
   void CreateIcon(int size);
-  void Layout(const Metrics& metrics);
-  int ButtonWidth(const std::wstring& label, const Metrics& metrics) const;
+  void Layout(const MessageBoxMetrics& metrics);
+  int ButtonWidth(const std::wstring& label, const MessageBoxMetrics& metrics) const;
   void OnCommand(int id, HWND from);
   void OnLinkClick(LONG first, LONG last);
   void Flash();

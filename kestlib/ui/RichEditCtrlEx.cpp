@@ -7,6 +7,7 @@
 
 #include <boost/regex.hpp>
 
+#include "core/ui/RtfText.h"
 #include "kestlib/Holders.h"
 #include "kestlib/SystemInfo.h"
 
@@ -57,13 +58,27 @@ bool CRichEditCtrlEx::Create(HWND parent, int id, DWORD style, const RECT& rect)
   return true;
 }
 
-void CRichEditCtrlEx::SetRtf(const std::string& document) {
-  SendMessageW(m_hWnd, EM_SETEDITSTYLEEX, SES_EX_HANDLEFRIENDLYURL, SES_EX_HANDLEFRIENDLYURL);
+void CRichEditCtrlEx::StreamIn(const std::string& document) {
   StreamSource source{&document, 0};
   EDITSTREAM stream{reinterpret_cast<DWORD_PTR>(&source), 0, &ReadDocument};
   SendMessageW(m_hWnd, EM_STREAMIN, SF_RTF, reinterpret_cast<LPARAM>(&stream));
+}
+
+void CRichEditCtrlEx::SetRtf(const std::string& document) {
+  SendMessageW(m_hWnd, EM_SETEDITSTYLEEX, SES_EX_HANDLEFRIENDLYURL, SES_EX_HANDLEFRIENDLYURL);
+  StreamIn(document);
+  m_ownLinks.clear();
   const LRESULT style = SendMessageW(m_hWnd, EM_GETEDITSTYLEEX, 0, 0);
-  if ((style & SES_EX_HANDLEFRIENDLYURL) == 0) MarkLinksByHand();
+  if ((style & SES_EX_HANDLEFRIENDLYURL) == 0) {
+    static const std::wstring kInstruction = L"HYPERLINK \"";
+    if (PlainText().find(kInstruction) != std::wstring::npos || document.find("{\\field") == std::string::npos) {
+      MarkLinksByHand();
+    } else {
+      // The control dropped the fields: their texts become links here.
+      StreamIn(FieldsAsMarkedText(document));
+      MakeOwnLinks();
+    }
+  }
   m_links.clear();
   FindLinkRanges(0, GetWindowTextLengthW(m_hWnd));
   CHARRANGE none{0, 0};
@@ -87,6 +102,57 @@ void CRichEditCtrlEx::MarkLinksByHand() {
     SendMessageW(m_hWnd, EM_SETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&format));
   }
   SendMessageW(m_hWnd, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&saved));
+}
+
+void CRichEditCtrlEx::MakeOwnLinks() {
+  const std::wstring text = PlainText();
+  struct Marked {
+    std::size_t open, middle, close;
+  };
+  std::vector<Marked> marked;
+  for (std::size_t at = text.find(L'\uE000'); at != std::wstring::npos; at = text.find(L'\uE000', at + 1)) {
+    const std::size_t middle = text.find(L'\uE001', at);
+    const std::size_t close = middle == std::wstring::npos ? middle : text.find(L'\uE002', middle);
+    if (close == std::wstring::npos) break;
+    marked.push_back({at, middle, close});
+    at = close;
+  }
+  // Positions once the markers and targets before them are gone.
+  LONG removed = 0;
+  for (const Marked& m : marked) {
+    const LONG first = static_cast<LONG>(m.open) - removed;
+    m_ownLinks.push_back({first, first + static_cast<LONG>(m.close - m.middle - 1),
+                          text.substr(m.open + 1, m.middle - m.open - 1)});
+    removed += static_cast<LONG>(m.middle - m.open + 1) + 1;
+  }
+  SendMessageW(m_hWnd, EM_SETREADONLY, FALSE, 0);
+  for (auto m = marked.rbegin(); m != marked.rend(); ++m) {
+    ReplaceRange(static_cast<LONG>(m->close), static_cast<LONG>(m->close) + 1);
+    ReplaceRange(static_cast<LONG>(m->open), static_cast<LONG>(m->middle) + 1);
+  }
+  SendMessageW(m_hWnd, EM_SETREADONLY, TRUE, 0);
+  for (const OwnLink& link : m_ownLinks) {
+    CHARRANGE range{link.first, link.last};
+    SendMessageW(m_hWnd, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&range));
+    CHARFORMAT2W format{};
+    format.cbSize = sizeof(format);
+    format.dwMask = CFM_LINK | CFM_UNDERLINE | CFM_COLOR;
+    format.dwEffects = CFE_LINK | CFE_UNDERLINE;
+    format.crTextColor = GetSysColor(COLOR_HOTLIGHT);
+    SendMessageW(m_hWnd, EM_SETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&format));
+  }
+}
+
+void CRichEditCtrlEx::ReplaceRange(LONG first, LONG last) {
+  CHARRANGE range{first, last};
+  SendMessageW(m_hWnd, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&range));
+  SendMessageW(m_hWnd, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(L""));
+}
+
+std::wstring CRichEditCtrlEx::OwnLinkTarget(LONG first, LONG last) const {
+  for (const OwnLink& link : m_ownLinks)
+    if (first < link.last && last > link.first) return link.target;
+  return {};
 }
 
 // Halves a range until each part is all link or no link: a few calls per

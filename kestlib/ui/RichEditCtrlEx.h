@@ -40,6 +40,9 @@ class CRichEditCtrlEx {
   bool HasSelection() const;
   // The whole text to the clipboard; the selection stays as it was.
   void CopyAll();
+  // The target of a link that the control made itself, where the control
+  // drops hyperlink fields; empty for any other range.
+  std::wstring OwnLinkTarget(LONG first, LONG last) const;
   // The text of a range of characters.
   std::wstring TextRange(LONG first, LONG last) const;
   std::wstring PlainText() const;
@@ -48,7 +51,16 @@ class CRichEditCtrlEx {
   static LRESULT CALLBACK SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
                                        DWORD_PTR self);
   LRESULT OnStaticMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
+  struct OwnLink {
+    LONG first;
+    LONG last;
+    std::wstring target;
+  };
+
+  void StreamIn(const std::string& document);
   void MarkLinksByHand();
+  void MakeOwnLinks();
+  void ReplaceRange(LONG first, LONG last);
   void FindLinkRanges(LONG first, LONG last);
   bool IsLinkAt(POINT client) const;
 
@@ -57,6 +69,7 @@ class CRichEditCtrlEx {
   RECT m_requested{};
   // Character ranges shown as links, for hit tests in static mode.
   std::vector<std::pair<LONG, LONG>> m_links;
+  std::vector<OwnLink> m_ownLinks;
 };
 
 }  // namespace kestlib

@@ -30,6 +30,11 @@ TEST(ConvertLinks, BothMarkupsBecomeHyperlinkFields) {
   EXPECT_EQ(ConvertLinks("see <LINK x folder|file:///C:/x> now"), "see " + field + " now");
 }
 
+TEST(FieldsAsMarkedText, TargetAndShownTextBetweenMarkers) {
+  EXPECT_EQ(kestlib::FieldsAsMarkedText(ConvertLinks("a <LINK b c|x:\\\\y> d")),
+            "a \\uc0\\u-8192 x:\\\\y\\u-8191 b c\\u-8190  d");
+}
+
 TEST(ConvertLinks, IncompleteMarkupStaysText) {
   EXPECT_EQ(ConvertLinks("#LINK#text#target and <LINK text>"), "#LINK#text#target and <LINK text>");
 }

@@ -1,5 +1,6 @@
 #include "ProcessDriver.h"
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 

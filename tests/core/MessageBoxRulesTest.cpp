@@ -1,4 +1,5 @@
 #include "core/ui/StandardButtons.h"
+#include "core/ui/MessageBoxMetrics.h"
 
 #include <gtest/gtest.h>
 
@@ -43,6 +44,22 @@ TEST(StandardButtons, IconFromTheIconBits) {
   EXPECT_EQ(kestlib::StandardIcon(0x30), kestlib::IconWarning);
   EXPECT_EQ(kestlib::StandardIcon(0x40), kestlib::IconInformation);
   EXPECT_EQ(kestlib::StandardIcon(0x50), kestlib::IconNone);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(MessageBoxMetrics, ScaleWithTheDpi) {
+  const kestlib::MessageBoxMetrics normal(96);
+  EXPECT_EQ(normal.hMargin, 12);
+  EXPECT_EQ(normal.separator, 1);
+  const kestlib::MessageBoxMetrics large(144);
+  EXPECT_EQ(large.hMargin, 18);
+  EXPECT_EQ(large.minButtonWidth, 135);
+  EXPECT_EQ(large.buttonHeight, 39);
+  EXPECT_EQ(large.maxTextWidth, 900);
+  EXPECT_EQ(large.separator, 2);
 }
 
 }  // namespace
