@@ -228,6 +228,8 @@ void CBigMessageBox::Layout(const MessageBoxMetrics& m) {
     HMENU menu = GetSystemMenu(m_hWnd, FALSE);
     for (UINT command : {SC_SIZE, SC_MINIMIZE, SC_MAXIMIZE, SC_RESTORE}) DeleteMenu(menu, command, MF_BYCOMMAND);
     m_text.SetStaticMode(true);
+    // The whole text fits; a control may still show a bar at the exact fit.
+    SendMessageW(text, EM_SHOWSCROLLBAR, SB_VERT, FALSE);
   }
   if (m_options & NoClose) DeleteMenu(GetSystemMenu(m_hWnd, FALSE), SC_CLOSE, MF_BYCOMMAND);
   if (m_options & TopMost) SetWindowPos(m_hWnd, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
