@@ -159,10 +159,10 @@ int CBigMessageBox::ButtonWidth(const std::wstring& label, const MessageBoxMetri
 void CBigMessageBox::Layout(const MessageBoxMetrics& m) {
   const HFONT font = reinterpret_cast<HFONT>(SendMessageW(m_hWnd, WM_GETFONT, 0, 0));
   const RECT maxRect{0, 0, m.maxTextWidth, m.maxTextHeight};
-  if (!m_text.Create(m_hWnd, TextId,
-                     WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_READONLY,
-                     maxRect))
-    return;
+  // Without the control the box still comes up at its smallest, with its
+  // buttons: every call below then goes to no window and does nothing.
+  m_text.Create(m_hWnd, TextId,
+                WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_READONLY, maxRect);
   HWND text = m_text.GetSafeHwnd();
   SendMessageW(text, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
   SendMessageW(text, EM_SETBKGNDCOLOR, 0, GetSysColor(COLOR_WINDOW));
