@@ -114,6 +114,16 @@ TEST(BigMessageBox, DefaultButtonFromTheTypeOrTheFirst) {
   }
 }
 
+TEST(BigMessageBox, NoCloseIgnoresEscape) {
+  // Escape arrives first; had it counted, the box would end with Cancel.
+  EXPECT_EQ(Drive([] { return StandardBox(MB_OK, L"Wait", CBigMessageBox::NoClose); },
+                  [](HWND box) {
+                    PressKey(VK_ESCAPE);
+                    Click(box, IDOK);
+                  }),
+            IDOK);
+}
+
 std::wstring Lines(int count, const std::wstring& line) {
   std::wstring text;
   for (int i = 0; i < count; ++i) text += line + L"\n";
