@@ -74,6 +74,12 @@ struct IconDestroyer {
 };
 using UniqueIcon = std::unique_ptr<std::remove_pointer_t<HICON>, IconDestroyer>;
 
+// A windows hook, removed when its owner goes.
+struct HookRemover {
+  void operator()(HHOOK hook) const { UnhookWindowsHookEx(hook); }
+};
+using UniqueHook = std::unique_ptr<std::remove_pointer_t<HHOOK>, HookRemover>;
+
 // A read-only view of a file and the mapping object behind it. The file
 // handle stays with the caller.
 class MappedView {

@@ -6,6 +6,7 @@
 #include <objbase.h>
 
 #include <clocale>
+#include <cwchar>
 #include <memory>
 #include <vector>
 
@@ -23,8 +24,10 @@
 #include "kestlib/DeleteDirectoryTree.h"
 #include "kestlib/ErrorText.h"
 #include "kestlib/FolderProperties.h"
+#include "kestlib/Log.h"
 #include "kestlib/MessageBox.h"
 #include "kestlib/SystemInfo.h"
+#include "kestlib/ui/BigMessageBox.h"
 #include "core/localization/Placeholders.h"
 #include "kestlib/localization/XmlStringResourcesLoader.h"
 
@@ -39,6 +42,13 @@ constexpr wchar_t kAppTitle[] = L"Setup Self-Extractor";
 void ReplaceAll(std::wstring& text, const std::wstring& from, const std::wstring& to) {
   for (std::size_t at = text.find(from); at != std::wstring::npos; at = text.find(from, at + to.size()))
     text.replace(at, from.size(), to);
+}
+
+// What a silent run leaves to diagnose it afterwards.
+bool LogPhase(const wchar_t* phase, bool succeeded) {
+  kestlib::WriteLog(succeeded ? kestlib::Severity::Info : kestlib::Severity::Error,
+                    std::wstring(L"Start-up phase ") + phase + (succeeded ? L": done." : L": failed."));
+  return succeeded;
 }
 
 std::vector<std::wstring> ArgumentVector() {
@@ -58,28 +68,30 @@ BOOL CApp::InitInstance() {
   CWinApp::InitInstance();
   CoInitialize(nullptr);
 
-  if (!SetCulture(L"")) {
+  if (!LogPhase(L"string tables", SetCulture(L""))) {
     m_exitCode = ExitStringsUnavailable;
     return FALSE;
   }
   if (!ParseCommandLine()) {
+    kestlib::WriteLog(kestlib::Severity::Info, L"Start-up phase command line: help asked for.");
     ShowCommandLineHelp();
     m_exitCode = 0;
     return FALSE;
   }
-  if (!ReadConfiguration()) {
+  LogPhase(L"command line", true);
+  if (!LogPhase(L"configuration", ReadConfiguration())) {
     m_exitCode = ExitPreparationFailed;
     return FALSE;
   }
-  if (!ChooseLanguage()) {
+  if (!LogPhase(L"language", ChooseLanguage())) {
     m_exitCode = ExitCancelled;
     return FALSE;
   }
-  if (!CheckSetupFile()) {
+  if (!LogPhase(L"integrity check", CheckSetupFile())) {
     m_exitCode = ExitPreparationFailed;
     return FALSE;
   }
-  if (!PrepareExtractDir()) {
+  if (!LogPhase(L"extraction folder", PrepareExtractDir())) {
     m_exitCode = ExitPreparationFailed;
     return FALSE;
   }
@@ -96,11 +108,14 @@ BOOL CApp::InitInstance() {
 int CApp::ExitInstance() {
   CoUninitialize();
   CWinApp::ExitInstance();
+  wchar_t code[16];
+  swprintf(code, 16, L"0x%08X", static_cast<unsigned>(m_exitCode));
+  kestlib::WriteLog(kestlib::Severity::Info, L"Exit code: " + std::wstring(code));
   return m_exitCode;
 }
 
 int CApp::DoMessageBox(const wchar_t* prompt, UINT type, UINT helpId) {
-  return kestlib::ShowMessageBox(prompt, type, helpId, m_uiLevel);
+  return kestlib::ShowMessageBox(prompt, type, helpId, m_uiLevel, m_strings);
 }
 
 bool CApp::SetCulture(const std::wstring& culture) {
@@ -133,13 +148,18 @@ bool CApp::ParseCommandLine() {
   m_archivePath = options.archivePath;
   m_callerSuppliesDataFile = options.callerSuppliesDataFile;
   m_overwriteAnswer = options.overwriteAnswer;
+  if (!options.logFile.empty() && !kestlib::AddLogFile(options.logFile))
+    kestlib::WriteLog(kestlib::Severity::Warning, L"Could not open the log file '" + options.logFile + L"'.");
   return parsed;
 }
 
 void CApp::ShowCommandLineHelp() {
   // Shown at every level: the user asked for it.
-  MessageBoxW(nullptr, m_strings.GetText(L"SfxCommandLineHelp").c_str(), m_strings.GetText(L"SfxAppTitle").c_str(),
-              MB_OK | MB_ICONINFORMATION);
+  const std::wstring caption = m_strings.GetText(L"SfxAppTitle");
+  const std::wstring help = m_strings.GetText(L"SfxCommandLineHelp");
+  kestlib::CBigMessageBox box(nullptr, caption.c_str(), nullptr, help.c_str(), kestlib::IconInformation, 0);
+  box.AddButton(IDOK, m_strings.GetTextOr(L"OK", L"OK"), true);
+  box.Run();
 }
 
 bool CApp::ReadConfiguration() {

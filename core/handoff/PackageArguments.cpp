@@ -6,8 +6,9 @@
 
 namespace {
 
-// Own switches that take the next argument as their value.
-constexpr const wchar_t* kWithheldSwitches[] = {L"l"};
+// Own switches that take the next argument as their value and mean
+// something else to msiexec: "/l FILE" and "/log FILE" name its log file.
+constexpr const wchar_t* kWithheldSwitches[] = {L"l", L"log"};
 
 struct Argument {
   std::size_t begin;  // where its leading blanks begin

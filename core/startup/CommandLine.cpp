@@ -52,6 +52,8 @@ bool ParseArguments(const std::vector<std::wstring>& args, CommandLineOptions& o
       takeValue(options.cmdCulture);
     } else if (name.compare(0, 2, L"m=") == 0) {
       options.callerSuppliesDataFile = true;
+    } else if (name == L"log") {
+      takeValue(options.logFile);
     } else if (name == L"e") {
       takeValue(options.archivePath);
     } else if (name == L"overwriteanswer") {

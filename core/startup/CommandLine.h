@@ -17,6 +17,8 @@ struct CommandLineOptions {
   std::wstring archivePath;
   bool callerSuppliesDataFile = false;
   std::int32_t overwriteAnswer = OverwriteYesToAll;
+  // "/log FILE": the records are also appended to this file.
+  std::wstring logFile;
 };
 
 // Reads the arguments (argument 0, the program, is skipped) into options.

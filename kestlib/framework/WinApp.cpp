@@ -1,6 +1,8 @@
 #include "kestlib/framework/WinApp.h"
 
 #include "kestlib/SystemInfo.h"
+#include "kestlib/localization/MemStringResources.h"
+#include "kestlib/ui/BigMessageBox.h"
 
 namespace kestlib {
 namespace {
@@ -17,9 +19,10 @@ BOOL CWinApp::InitInstance() { return TRUE; }
 
 int CWinApp::ExitInstance() { return 0; }
 
+// Without a string table the buttons carry their English names.
 int CWinApp::DoMessageBox(const wchar_t* prompt, UINT type, UINT /*helpId*/) {
   HWND owner = m_mainWindow ? m_mainWindow : GetActiveWindow();
-  return MessageBoxW(owner, prompt, m_appName.c_str(), type);
+  return ShowStandardBox(owner, MemStringResources(), m_appName.c_str(), nullptr, prompt, type, 0);
 }
 
 int CWinApp::Run(HINSTANCE instance) {
@@ -32,7 +35,8 @@ CWinApp* AfxGetApp() { return g_app; }
 
 int AfxMessageBox(const std::wstring& text, UINT type, UINT helpId) {
   CWinApp* app = AfxGetApp();
-  return app ? app->DoMessageBox(text.c_str(), type, helpId) : MessageBoxW(nullptr, text.c_str(), L"", type);
+  return app ? app->DoMessageBox(text.c_str(), type, helpId)
+             : ShowStandardBox(nullptr, MemStringResources(), nullptr, nullptr, text.c_str(), type, 0);
 }
 
 }  // namespace kestlib

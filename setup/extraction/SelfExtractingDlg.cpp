@@ -117,8 +117,8 @@ void CSelfExtractingDlg::OnCancel() {
   if (!IsWindowEnabled(GetDlgItem(IDCANCEL))) return;
   // The worker removes what it extracted before it reports; the dialog
   // closes on that report, never here.
-  if (kestlib::ShowMessageBox(Text(L"VerifyCancel").c_str(), MB_YESNO | MB_ICONQUESTION, 0, m_settings.uiLevel) !=
-      IDYES)
+  if (kestlib::ShowMessageBox(Text(L"VerifyCancel").c_str(), MB_YESNO | MB_ICONQUESTION, 0, m_settings.uiLevel,
+                              m_strings) != IDYES)
     return;
   m_extractor.Stop(false);
   EnableWindow(GetDlgItem(IDCANCEL), FALSE);
@@ -232,15 +232,20 @@ void CSelfExtractingDlg::OnSetupDone(DWORD code, bool ran, const std::wstring& p
     return;
   }
   const std::wstring text = kestlib::SystemErrorText(static_cast<std::int32_t>(code)) + L"\n\n" + program;
-  kestlib::ShowMessageBox(text.c_str(), MB_ICONERROR, 0, m_settings.uiLevel);
+  kestlib::ShowMessageBox(text.c_str(), MB_ICONERROR, 0, m_settings.uiLevel, m_strings);
   Close(ExitSetupNotStarted, IDOK);
 }
 
 void CSelfExtractingDlg::OnExtractError(const ExtractErrorInfo& info) {
-  if (m_settings.uiLevel == UiSilent) return;
+  const std::wstring report = ExtractErrorReport(info, m_strings);
+  if (m_settings.uiLevel == UiSilent) {
+    // Not shown, but logged.
+    kestlib::ShowMessageBox(report.c_str(), MB_ICONERROR, 0, m_settings.uiLevel, m_strings);
+    return;
+  }
   SetProgressState(ProgressState::Error);
   FlashIfInBackground();
-  kestlib::ShowMessageBox(ExtractErrorReport(info, m_strings).c_str(), MB_ICONERROR, 0, m_settings.uiLevel);
+  kestlib::ShowMessageBox(report.c_str(), MB_ICONERROR, 0, m_settings.uiLevel, m_strings);
   SetProgressState(ProgressState::Normal);
   SetPosition(0);
 }

@@ -64,8 +64,9 @@ TEST(CommandLine, HelpStopsParsingWhereItStands) {
 }
 
 TEST(CommandLine, ValueSwitchesTakeTheirValueAsWritten) {
-  const Parsed p = Parse({L"/L", L"de-DE", L"/E", L"D:\\Data\\Payload.7Z"});
+  const Parsed p = Parse({L"/L", L"de-DE", L"/E", L"D:\\Data\\Payload.7Z", L"-LOG", L"C:\\a b.log"});
   EXPECT_EQ(p.options.cmdCulture, L"de-DE");
+  EXPECT_EQ(p.options.logFile, L"C:\\a b.log");
   EXPECT_EQ(p.options.archivePath, L"D:\\Data\\Payload.7Z");
 }
 

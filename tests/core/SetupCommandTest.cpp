@@ -188,6 +188,17 @@ TEST_F(MakeSetupCommandTest, CallerSuppliedDataFileReplacesOurs) {
   EXPECT_EQ(command.arguments, L"/m=C:\\values.dat");
 }
 
+TEST_F(MakeSetupCommandTest, PackageNeverGetsTheInstallersOwnLogFile) {
+  m_settings.setupFileName = L"product.msi";
+  m_files = {L"C:\\Temp\\hlv1\\product.msi"};
+  EXPECT_EQ(Make(L"/qb -LOG \"C:\\my log.txt\" /l*v msi.log /log").arguments,
+            L"/i C:\\Temp\\hlv1\\product.msi /qb /l*v msi.log");
+  // A setup program gets everything.
+  m_settings.setupFileName = L"setup.exe";
+  m_files = {L"C:\\Temp\\hlv1\\setup.exe"};
+  EXPECT_EQ(Make(L"/qb /log x.txt").arguments, L"/qb /log x.txt");
+}
+
 TEST_F(MakeSetupCommandTest, WithoutForwardingOnlyParametersAndOwnArguments) {
   m_settings.hasLanguageSections = true;
   m_settings.showLanguageDialog = true;

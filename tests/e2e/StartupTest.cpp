@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 
 #include "Installers.h"
@@ -49,11 +50,19 @@ TEST_F(StartupTest, FileWithoutBlockShowsCorruptMessageAndFails) {
   EXPECT_EQ(run.ExitCode(), kPreparationFailed);
 }
 
-TEST_F(StartupTest, SilentRunOfABrokenInstallerShowsNothingAndFails) {
-  testsupport::ProcessDriver run(BareInstaller() + L" /q");
+TEST_F(StartupTest, SilentRunOfABrokenInstallerShowsNothingAndLeavesItsLog) {
+  const fs::path log = m_dir / L"run.log";
+  testsupport::ProcessDriver run(BareInstaller() + L" /q /log " + Quoted(log.wstring()));
   EXPECT_EQ(run.WaitForWindow(kTimeLimit), nullptr) << "a window appeared in a silent run";
   ASSERT_TRUE(run.WaitForExit(kTimeLimit));
   EXPECT_EQ(run.ExitCode(), kPreparationFailed);
+
+  std::ifstream in(log, std::ios::binary);
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  for (const char* record : {"[4] MessageBox: text='The setup file is corrupted.",
+                             "[4] Skipping MessageBox because UiLevel is Silent.\r\n",
+                             "Start-up phase configuration: failed.\r\n", "Exit code: 0x20001004\r\n"})
+    EXPECT_NE(text.find(record), std::string::npos) << record << "\nin:\n" << text;
 }
 
 TEST_F(StartupTest, ReducedLevelsStillShowErrors) {

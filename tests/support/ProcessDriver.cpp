@@ -1,5 +1,6 @@
 #include "ProcessDriver.h"
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 
@@ -50,11 +51,33 @@ BOOL CALLBACK CollectVisibleWindow(HWND window, LPARAM param) {
   return TRUE;
 }
 
+std::wstring SentText(HWND control) {
+  constexpr UINT kLimit = 5000;
+  DWORD_PTR length = 0;
+  if (!SendMessageTimeoutW(control, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kLimit, &length)) return {};
+  std::wstring text(length + 1, L'\0');
+  DWORD_PTR copied = 0;
+  if (!SendMessageTimeoutW(control, WM_GETTEXT, length + 1, reinterpret_cast<LPARAM>(text.data()), SMTO_ABORTIFHUNG,
+                           kLimit, &copied))
+    return {};
+  text.resize(copied);
+  return text;
+}
+
 BOOL CALLBACK CollectStaticText(HWND child, LPARAM param) {
   wchar_t className[64] = {};
   GetClassNameW(child, className, 64);
-  if (lstrcmpiW(className, L"Static") == 0) {
-    const std::wstring text = WindowText(child);
+  const bool richText = lstrcmpiW(className, L"RICHEDIT50W") == 0;
+  if (lstrcmpiW(className, L"Static") == 0 || richText) {
+    // GetWindowText does not ask a control of another process for its text.
+    std::wstring text = richText ? SentText(child) : WindowText(child);
+    // Paragraphs end with a line break; the document's last one is no text.
+    if (richText) {
+      for (std::size_t at = text.find(L"\r\n"); at != std::wstring::npos; at = text.find(L"\r\n", at))
+        text.erase(at, 1);
+      std::replace(text.begin(), text.end(), L'\r', L'\n');
+      while (!text.empty() && (text.back() == L'\n' || text.back() == L' ')) text.pop_back();
+    }
     if (!text.empty()) reinterpret_cast<std::vector<std::wstring>*>(param)->push_back(text);
   }
   return TRUE;

@@ -35,7 +35,7 @@ class ProcessDriver {
 };
 
 std::wstring WindowText(HWND window);
-// Texts of the static controls of a dialog or message box.
+// Texts of the static and rich text controls of a dialog or message box.
 std::vector<std::wstring> StaticTexts(HWND dialog);
 // Clicks the button with the given control id (IDOK, IDCANCEL, ...).
 bool PressButton(HWND dialog, int controlId);
