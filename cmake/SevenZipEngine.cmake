@@ -131,6 +131,8 @@ set_source_files_properties(
   ${_sz}/C/Bcj2.c ${_sz}/C/Bra.c ${_sz}/C/Bra86.c ${_sz}/C/Delta.c
   ${_sz}/C/LzmaDec.c ${_sz}/C/Lzma2Dec.c ${_sz}/C/Ppmd7.c ${_sz}/C/Ppmd7Dec.c
   ${_sz}/C/7zCrc.c ${_sz}/C/7zCrcOpt.c
+  ${_sz}/CPP/7zip/Common/CWrappers.cpp ${_sz}/CPP/7zip/Compress/PpmdDecoder.cpp
+  ${_sz}/CPP/7zip/Compress/Bcj2Coder.cpp ${_sz}/CPP/7zip/Compress/CopyCoder.cpp
   PROPERTIES COMPILE_OPTIONS -O2)
 set_target_properties(sevenzip_engine PROPERTIES C_STANDARD 99)
 
