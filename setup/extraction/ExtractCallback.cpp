@@ -10,6 +10,7 @@
 
 #include "core/startup/RunSettings.h"
 #include "kestlib/Holders.h"
+#include "setup/extraction/engine/ExtractionTime.h"
 
 namespace {
 
@@ -59,15 +60,10 @@ std::uint32_t PerMille(std::uint64_t completed, std::uint64_t total) {
   return static_cast<std::uint32_t>(std::min<std::uint64_t>(completed * 1000 / total, 999));
 }
 
-// An item that cannot be stamped keeps its stored time; the files are
+// An item that cannot be stamped keeps the time it has; the files are
 // there, which is what matters to the setup.
 void StampWithCurrentTime(const std::wstring& path) {
-  FILETIME now;
-  GetSystemTimeAsFileTime(&now);
-  // Whole seconds, as every file system keeps them.
-  ULARGE_INTEGER ticks{{now.dwLowDateTime, now.dwHighDateTime}};
-  ticks.QuadPart -= ticks.QuadPart % 10000000;
-  now = {ticks.LowPart, ticks.HighPart};
+  const FILETIME now = ToFileTime(ExtractionTime());
   // Backup semantics open folders too; a link is stamped itself.
   const kestlib::UniqueFile item(CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES,
                                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
@@ -110,7 +106,12 @@ Z7_COM7F_IMF(CExtractCallback::SetTotal(UInt64 total)) {
 
 Z7_COM7F_IMF(CExtractCallback::SetCompleted(const UInt64* completed)) {
   const std::uint64_t total = m_total;
-  if (completed && total != 0) Send(WM_SFX_PROGRESS, 0, PerMille(*completed, total));
+  if (completed && total != 0) {
+    // The engine reports every few KiB, in multithreaded decoding while
+    // its other threads wait: only a new position is worth a message.
+    const std::uint32_t perMille = PerMille(*completed, total);
+    if (m_sentPerMille.exchange(perMille) != perMille) Send(WM_SFX_PROGRESS, 0, perMille);
+  }
   return ContinueUnlessStopped();
 }
 
@@ -146,6 +147,7 @@ Z7_COM7F_IMF(CExtractCallback::PrepareOperation(const wchar_t* name, Int32 isFol
   // A file kept on an overwrite question arrives as skipped; it keeps its time.
   m_currentIsWritten = askExtractMode == NArchive::NExtract::NAskMode::kExtract;
   m_currentIsFolder = isFolder != 0;
+  m_currentStartTime = ExtractionTime();
   return S_OK;
 }
 
@@ -157,10 +159,12 @@ Z7_COM7F_IMF(CExtractCallback::MessageError(const wchar_t* message)) {
 Z7_COM7F_IMF(CExtractCallback::SetOperationResult(Int32 opRes, Int32)) {
   const HRESULT result = ItemResult(opRes);
   if (result != S_OK || !m_currentIsWritten) return result;
-  // The engine has closed the file and applied its stored time by now.
+  // The engine has closed the file and given it the time its 7z handler
+  // answered when the item began (engine/SevenZipFormat.cpp): only an item
+  // whose writing crossed into another second needs the time again.
   if (m_currentIsFolder)
     m_writtenFolders.push_back(m_currentPath);
-  else
+  else if (ExtractionTime() != m_currentStartTime)
     StampWithCurrentTime(m_currentPath);
   return result;
 }

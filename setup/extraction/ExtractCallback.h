@@ -54,8 +54,8 @@ class CExtractCallback final :
   const std::wstring& Message() const { return m_message; }
   // Gives every folder the engine wrote the current time as its last-write
   // time. Call after Extract has returned: the engine sets the stored times
-  // of folders only when it closes the archive. Files are stamped as their
-  // results arrive, so that the progress includes that work.
+  // of folders only when it closes the archive. Files carry the time of
+  // their result when it arrives.
   void StampExtractedFolders() const;
 
  private:
@@ -67,12 +67,15 @@ class CExtractCallback final :
   const std::wstring m_destination;
   const FreeSpaceQuery m_freeSpace;
   std::atomic<std::uint64_t> m_total{0};
+  // The last position sent; none is 1001 or above.
+  std::atomic<std::uint32_t> m_sentPerMille{1001};
   std::wstring m_password;
   // Item side (see above).
   std::wstring m_message;
   std::wstring m_currentPath;
   bool m_currentIsWritten = false;
   bool m_currentIsFolder = false;
+  std::uint64_t m_currentStartTime = 0;
   std::vector<std::wstring> m_writtenFolders;
 };
 
