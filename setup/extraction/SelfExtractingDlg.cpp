@@ -6,7 +6,10 @@
 #include <cwchar>
 #include <string>
 
+#include "core/PathRules.h"
 #include "core/handoff/SetupCommand.h"
+#include "setup/extraction/ExtractCompletion.h"
+#include "setup/extraction/ExtractQuestions.h"
 #include "setup/extraction/WindowMessages.h"
 #include "kestlib/DeleteDirectoryTree.h"
 #include "kestlib/ErrorText.h"
@@ -23,6 +26,8 @@ constexpr int kStatusText = 1001;
 constexpr int kHeading = 1002;
 constexpr int kHeadingIcon = 1008;
 constexpr int kProgressRange = 1000;
+constexpr auto kTreeRemoval = kestlib::DeleteTreeFlags::RemoveRoot | kestlib::DeleteTreeFlags::Recurse |
+                              kestlib::DeleteTreeFlags::ClearReadOnly;
 
 std::wstring Formatted(const std::wstring& format, int value) {
   wchar_t text[512] = {};
@@ -114,14 +119,21 @@ void CSelfExtractingDlg::InitLargeLayout() {
 void CSelfExtractingDlg::OnCancel() {
   // Escape and the close box still arrive once a cancel is under way or
   // the setup has been started.
-  if (!IsWindowEnabled(GetDlgItem(IDCANCEL))) return;
+  if (!IsWindowEnabled(GetDlgItem(IDCANCEL)) || m_askingCancel) return;
   // The worker removes what it extracted before it reports; the dialog
   // closes on that report, never here.
-  if (kestlib::ShowMessageBox(Text(L"VerifyCancel").c_str(), MB_YESNO | MB_ICONQUESTION, 0, m_settings.uiLevel,
-                              m_strings) != IDYES)
-    return;
-  m_extractor.Stop(false);
-  EnableWindow(GetDlgItem(IDCANCEL), FALSE);
+  m_askingCancel = true;
+  const bool confirmed = kestlib::ShowMessageBox(Text(L"VerifyCancel").c_str(), MB_YESNO | MB_ICONQUESTION, 0,
+                                                 m_settings.uiLevel, m_strings) == IDYES;
+  m_askingCancel = false;
+  if (confirmed) {
+    m_extractor.Stop(false);
+    EnableWindow(GetDlgItem(IDCANCEL), FALSE);
+  }
+  if (m_extractDonePending) {
+    m_extractDonePending = false;
+    OnExtractDone();
+  }
 }
 
 bool CSelfExtractingDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
@@ -161,11 +173,11 @@ bool CSelfExtractingDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lPara
       SetDlgItemTextW(m_hWnd, kStatusText, Text(L"DeletingTempFiles").c_str());
       return true;
     case WM_SFX_ASK_OVERWRITE:
-      result = m_settings.overwriteAnswer;
+      result = OnAskOverwrite(reinterpret_cast<const wchar_t*>(lParam));
       return true;
     case WM_SFX_GET_PASSWORD:
-      // No password is known: the extraction cancels.
-      result = 0;
+      // Asked at every level: without it the extraction cannot go on.
+      result = AskPassword(m_hWnd, reinterpret_cast<wchar_t*>(wParam), static_cast<std::size_t>(lParam));
       return true;
     default:
       if (message == m_taskbarButtonCreated && message != 0) {
@@ -193,7 +205,24 @@ void CSelfExtractingDlg::StartExtraction() {
 void CSelfExtractingDlg::OnExtractDone() {
   m_extractor.Wait();
   SetPosition(kProgressRange);
+  // Nothing starts behind an open cancel question; its answer decides.
+  if (m_askingCancel) {
+    m_extractDonePending = true;
+    return;
+  }
+  // A cancel confirmed after the last item still cancels the run.
+  if (m_extractor.IsStopRequested()) {
+    if (!m_settings.extractOnly) {
+      SetDlgItemTextW(m_hWnd, kStatusText, Text(L"DeletingTempFiles").c_str());
+      kestlib::DeleteDirectoryTree(m_settings.extractDir, kTreeRemoval);
+    }
+    Close(ExitCancelled, IDCANCEL);
+    return;
+  }
   if (m_settings.extractOnly) {
+    ShowExtractCompletion({m_hWnd, m_settings.productName, m_settings.uiLevel,
+                           CombinePath(m_settings.extractDir, L""), m_extractor.ExtractedItems()},
+                          m_strings);
     Close(0, IDOK);
     return;
   }
@@ -215,9 +244,7 @@ void CSelfExtractingDlg::StartSetup() {
   if (m_setup.Start(info)) return;
   // Without a worker the start fails here, the way the worker reports it.
   const DWORD code = GetLastError();
-  kestlib::DeleteDirectoryTree(m_settings.extractDir, kestlib::DeleteTreeFlags::RemoveRoot |
-                                                          kestlib::DeleteTreeFlags::Recurse |
-                                                          kestlib::DeleteTreeFlags::ClearReadOnly);
+  kestlib::DeleteDirectoryTree(m_settings.extractDir, kTreeRemoval);
   OnSetupDone(code != 0 ? code : static_cast<DWORD>(ERROR_NOT_ENOUGH_MEMORY), false, command.program);
 }
 
@@ -250,6 +277,17 @@ void CSelfExtractingDlg::OnExtractError(const ExtractErrorInfo& info) {
   SetPosition(0);
 }
 
+std::int32_t CSelfExtractingDlg::OnAskOverwrite(const wchar_t* existingPath) {
+  // A temporary folder is new: what exists there came from this archive
+  // (names that differ only in case), and the first one stays.
+  if (!m_settings.extractOnly) return OverwriteNo;
+  if (m_settings.uiLevel == UiSilent) return m_settings.overwriteAnswer;
+  SetProgressState(ProgressState::Paused);
+  const bool overwrite = AskOverwriteAll(m_hWnd, m_settings.productName, m_strings, existingPath);
+  SetProgressState(ProgressState::Normal);
+  return overwrite ? OverwriteYesToAll : OverwriteCancel;
+}
+
 void CSelfExtractingDlg::FlashIfInBackground() {
   if (GetForegroundWindow() == m_hWnd) return;
   UINT count = 0;
@@ -267,7 +305,10 @@ void CSelfExtractingDlg::SetPosition(int perMille) {
 void CSelfExtractingDlg::SetProgressState(ProgressState state) {
   SendDlgItemMessageW(m_hWnd, kProgressBar, PBM_SETSTATE, static_cast<WPARAM>(state), 0);
   if (!m_taskbar) return;
-  m_taskbar->SetProgressState(m_hWnd, state == ProgressState::Error ? TBPF_ERROR : TBPF_NORMAL);
+  const TBPFLAG flag = state == ProgressState::Error    ? TBPF_ERROR
+                       : state == ProgressState::Paused ? TBPF_PAUSED
+                                                        : TBPF_NORMAL;
+  m_taskbar->SetProgressState(m_hWnd, flag);
 }
 
 void CSelfExtractingDlg::CreateTaskbarObject() {

@@ -1,0 +1,190 @@
+// The questions an installer asks while it extracts, answered from outside
+// the way a user would, and the message at the end of an extract-only run.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "Installers.h"
+#include "ProcessDriver.h"
+#include "TempDir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testsupport::kCancelled;
+using testsupport::kCorruptText;
+using testsupport::kPreparationFailed;
+using testsupport::kTimeLimit;
+using testsupport::Quoted;
+
+// The sample setup exits with this code, so a run that ends with it ran it.
+constexpr unsigned long kSetupCode = 7;
+constexpr int kPasswordEdit = 1009;
+constexpr int kOverwriteAll = 1;
+const std::string kConfig = "[main]\r\nProductName=Sample Product\r\nSetupFileName=setup.exe\r\n";
+const std::wstring kOverwriteQuestion = L"Overwrite all existing files?";
+const std::wstring kExtracted = L"The installation files have been successfully extracted into the folder:";
+
+bool Contains(const std::vector<std::wstring>& texts, const std::wstring& part) {
+  for (const auto& text : texts)
+    if (text.find(part) != std::wstring::npos) return true;
+  return false;
+}
+
+// The first window of the run that satisfies found, or null when none
+// appeared in time.
+HWND FindWindowOf(testsupport::ProcessDriver& run, const std::function<bool(HWND)>& found) {
+  const ULONGLONG deadline = GetTickCount64() + kTimeLimit;
+  while (GetTickCount64() < deadline && !run.WaitForExit(20))
+    for (HWND window : run.VisibleWindows())
+      if (found(window)) return window;
+  return nullptr;
+}
+
+HWND FindBoxSaying(testsupport::ProcessDriver& run, const std::wstring& part) {
+  return FindWindowOf(run, [&](HWND w) { return Contains(testsupport::StaticTexts(w), part); });
+}
+
+HWND FindTitled(testsupport::ProcessDriver& run, const std::wstring& start) {
+  return FindWindowOf(run, [&](HWND w) { return testsupport::WindowText(w).rfind(start, 0) == 0; });
+}
+
+std::string FileText(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+class QuestionsTest : public ::testing::Test {
+ protected:
+  void SetUp() override { SetEnvironmentVariableW(L"SAMPLE_SETUP_EXIT_CODE", L"7"); }
+  void TearDown() override { SetEnvironmentVariableW(L"SAMPLE_SETUP_EXIT_CODE", nullptr); }
+
+  std::wstring Pack(const std::wstring& name, const fs::path& archive) {
+    const fs::path installer = m_dir / name;
+    testsupport::PackInstaller(SETUPSFX_STUB, kConfig, installer, archive);
+    return Quoted(installer.wstring());
+  }
+
+  // Presses OK on the message at the end of an extract-only run.
+  static void ConfirmCompletion(testsupport::ProcessDriver& run) {
+    HWND box = FindBoxSaying(run, kExtracted);
+    ASSERT_NE(box, nullptr) << "no completion message appeared";
+    ASSERT_TRUE(testsupport::PressButton(box, 1));
+  }
+
+  testsupport::TempDir m_dir;
+  testsupport::PrivateTempFolder m_temp{m_dir / L"temp"};
+  const fs::path m_target = m_dir / L"target";
+};
+
+TEST_F(QuestionsTest, TemporaryRunKeepsTheFirstOfTwoNamesThatDifferInCase) {
+  testsupport::ProcessDriver run(Pack(L"colliding.exe", SETUPSFX_COLLIDING_ARCHIVE) + L" /q");
+  EXPECT_EQ(run.WaitForWindow(kTimeLimit), nullptr) << "a question appeared in a temporary-folder run";
+  ASSERT_TRUE(run.WaitForExit(kTimeLimit));
+  EXPECT_EQ(run.ExitCode(), kSetupCode) << "the program was replaced by the text";
+  EXPECT_TRUE(m_temp.RunFolders().empty());
+}
+
+TEST_F(QuestionsTest, ExtractOnlyRunAsksBeforeOverwriting) {
+  struct Case {
+    int button;
+    unsigned long exitCode;
+    std::string setupText;
+  };
+  for (const Case& c : {Case{kOverwriteAll, 0, "not a program"}, Case{IDCANCEL, kCancelled, ""}}) {
+    SCOPED_TRACE(c.button);
+    fs::remove_all(m_target);
+    testsupport::ProcessDriver run(Pack(L"overwrite.exe", SETUPSFX_COLLIDING_ARCHIVE) + L" /x " +
+                                   Quoted(m_target.wstring()));
+    HWND question = FindBoxSaying(run, kOverwriteQuestion);
+    ASSERT_NE(question, nullptr) << "no overwrite question appeared";
+    ASSERT_TRUE(testsupport::PressButton(question, c.button));
+    if (c.exitCode == 0) {
+      ASSERT_NO_FATAL_FAILURE(ConfirmCompletion(run));
+    }
+    ASSERT_TRUE(run.WaitForExit(kTimeLimit));
+    EXPECT_EQ(run.ExitCode(), c.exitCode);
+    if (!c.setupText.empty()) {
+      EXPECT_EQ(FileText(m_target / L"setup.exe").rfind(c.setupText, 0), 0u);
+    }
+  }
+}
+
+TEST_F(QuestionsTest, EncryptedArchiveAsksForThePasswordAtEveryLevel) {
+  struct Case {
+    const wchar_t* options;
+    const wchar_t* password;
+    unsigned long exitCode;
+  };
+  // Silent and hidden runs ask too; a wrong password reads as damage.
+  for (const Case& c : {Case{L" /q", L"sesame", kSetupCode}, Case{L" /qm", nullptr, kCancelled},
+                        Case{L"", L"wrong", kPreparationFailed}}) {
+    SCOPED_TRACE(c.options);
+    testsupport::ProcessDriver run(Pack(L"encrypted.exe", SETUPSFX_ENCRYPTED_ARCHIVE) + c.options);
+    HWND dialog = FindTitled(run, L"Setup Self-Extractor");
+    ASSERT_NE(dialog, nullptr) << "no password dialog appeared";
+    if (c.password) {
+      ASSERT_TRUE(SendMessageW(GetDlgItem(dialog, kPasswordEdit), WM_SETTEXT, 0,
+                               reinterpret_cast<LPARAM>(c.password)));
+      ASSERT_TRUE(testsupport::PressButton(dialog, IDOK));
+    } else {
+      ASSERT_TRUE(testsupport::PressButton(dialog, IDCANCEL));
+    }
+    if (c.exitCode == kPreparationFailed) {
+      HWND report = FindBoxSaying(run, kCorruptText);
+      ASSERT_NE(report, nullptr) << "no damage report appeared";
+      ASSERT_TRUE(testsupport::PressButton(report, IDOK));
+    }
+    ASSERT_TRUE(run.WaitForExit(kTimeLimit));
+    EXPECT_EQ(run.ExitCode(), c.exitCode);
+    EXPECT_TRUE(m_temp.RunFolders().empty());
+  }
+}
+
+TEST_F(QuestionsTest, ExtractionThatEndsBehindTheCancelQuestionWaitsForItsAnswer) {
+  struct Case {
+    int answer;
+    unsigned long exitCode;
+  };
+  for (const Case& c : {Case{IDYES, kCancelled}, Case{IDNO, kSetupCode}}) {
+    SCOPED_TRACE(c.answer);
+    testsupport::ProcessDriver run(Pack(L"race.exe", SETUPSFX_MANY_FILES_ARCHIVE));
+    HWND dialog = FindWindowOf(run, [](HWND w) {
+      const std::wstring title = testsupport::WindowText(w);
+      return title.find(L"Extracting...") != std::wstring::npos;
+    });
+    ASSERT_NE(dialog, nullptr) << "no progress dialog appeared";
+    ASSERT_TRUE(testsupport::PressButton(dialog, IDCANCEL));
+    HWND question = FindBoxSaying(run, L"Do you really want to cancel");
+    ASSERT_NE(question, nullptr) << "Cancel asked no question";
+    // The extraction goes on behind the question and ends there.
+    HWND done = FindWindowOf(run, [&](HWND w) {
+      return w == dialog && testsupport::WindowText(w).rfind(L"100 ", 0) == 0;
+    });
+    ASSERT_NE(done, nullptr) << "the extraction did not end behind the question";
+    ASSERT_TRUE(testsupport::PressButton(question, c.answer));
+    ASSERT_TRUE(run.WaitForExit(kTimeLimit));
+    EXPECT_EQ(run.ExitCode(), c.exitCode);
+    EXPECT_TRUE(m_temp.RunFolders().empty());
+  }
+}
+
+TEST_F(QuestionsTest, ExtractOnlyRunEndsWithWhereTheFilesAre) {
+  testsupport::ProcessDriver run(Pack(L"extract.exe", SETUPSFX_ENCRYPTED_ARCHIVE) + L" /x " +
+                                 Quoted(m_target.wstring()));
+  HWND dialog = FindTitled(run, L"Setup Self-Extractor");
+  ASSERT_NE(dialog, nullptr) << "no password dialog appeared";
+  SendMessageW(GetDlgItem(dialog, kPasswordEdit), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"sesame"));
+  ASSERT_TRUE(testsupport::PressButton(dialog, IDOK));
+  ASSERT_NO_FATAL_FAILURE(ConfirmCompletion(run));
+  ASSERT_TRUE(run.WaitForExit(kTimeLimit));
+  EXPECT_EQ(run.ExitCode(), 0u);
+  EXPECT_EQ(FileText(m_target / L"readme.txt").rfind("read me", 0), 0u);
+}
+
+}  // namespace
