@@ -15,6 +15,7 @@
 #include "kestlib/ErrorText.h"
 #include "kestlib/MessageBox.h"
 #include "kestlib/SystemInfo.h"
+#include "kestlib/ui/FolderPicker.h"
 
 namespace {
 
@@ -38,6 +39,11 @@ std::wstring Formatted(const std::wstring& format, int value) {
 HICON LoadAppIcon(int width, int height) {
   return static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kAppIcon), IMAGE_ICON, width,
                                        height, width == 0 ? LR_DEFAULTSIZE : 0));
+}
+
+void ReplaceAll(std::wstring& text, const std::wstring& from, const std::wstring& to) {
+  for (std::size_t at = text.find(from); at != std::wstring::npos; at = text.find(from, at + to.size()))
+    text.replace(at, from.size(), to);
 }
 
 bool IsExistingFile(const std::wstring& path) {
@@ -195,11 +201,27 @@ void CSelfExtractingDlg::PostStart() {
 }
 
 void CSelfExtractingDlg::StartExtraction() {
+  // The folder is asked before anything is written; no folder, no run.
+  if (m_settings.askTargetDir && m_settings.uiLevel != UiSilent && !SelectTargetDir(m_settings.extractDir)) {
+    Close(0, IDCANCEL);
+    return;
+  }
   m_params.window = m_hWnd;
   m_params.archivePath = m_settings.archivePath;
   m_params.destination = m_settings.extractDir;
   m_params.deleteOnFailure = !m_settings.extractOnly;
   if (!m_extractor.Start(m_params)) Close(ExitPreparationFailed, IDCANCEL);
+}
+
+bool CSelfExtractingDlg::SelectTargetDir(const std::wstring& initialFolder) {
+  std::wstring title = Text(L"SelectTargetDirAppTitle");
+  if (title.empty()) title = L"[ProductName] - [SelectTargetDir]";
+  ReplaceAll(title, L"[ProductName]", m_settings.productName);
+  ReplaceAll(title, L"[SelectTargetDir]", Text(L"SelectTargetDir"));
+  const std::wstring chosen = kestlib::PickFolder(m_hWnd, initialFolder, title);
+  if (chosen.empty()) return false;
+  m_settings.extractDir = chosen;
+  return true;
 }
 
 void CSelfExtractingDlg::OnExtractDone() {

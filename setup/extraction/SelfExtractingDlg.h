@@ -45,6 +45,8 @@ class CSelfExtractingDlg : public kestlib::CVistaDialog {
   void InitLargeLayout();
   void PostStart();
   void StartExtraction();
+  // The folder picker; true when the user chose the extraction folder.
+  bool SelectTargetDir(const std::wstring& initialFolder);
   void OnExtractDone();
   void StartSetup();
   void OnSetupDone(DWORD code, bool ran, const std::wstring& program);

@@ -130,12 +130,24 @@ TEST_F(StartupTest, InstallerInAFolderWithNonAsciiNameFindsItsBlock) {
   EXPECT_EQ(run.ExitCode(), 0u);
 }
 
-TEST_F(StartupTest, ExtractOnlyRunCreatesNoFolderYet) {
-  const fs::path installer = Pack("[main]\nExtractOnly=2\n", m_dir / L"extract.exe");
+TEST_F(StartupTest, ExtractOnlyRunWhosePickerIsCancelledExtractsNothing) {
+  const fs::path target = m_dir / L"target";
+  fs::create_directory(target);
+  const fs::path installer =
+      Pack("[main]\nExtractOnly=2\nDefaultExtractDir=" + testsupport::Utf8(target) + "\n", m_dir / L"extract.exe");
   testsupport::ProcessDriver run(Quoted(installer.wstring()), m_dir.path().wstring());
+  ASSERT_TRUE(run.started());
+  HWND picker = nullptr;
+  const ULONGLONG deadline = GetTickCount64() + kTimeLimit;
+  while (!picker && GetTickCount64() < deadline && !run.WaitForExit(20))
+    for (HWND window : run.VisibleWindows())
+      if (testsupport::WindowText(window).find(L"Choose destination location") != std::wstring::npos) picker = window;
+  ASSERT_NE(picker, nullptr) << "no folder picker appeared";
+  ASSERT_TRUE(testsupport::PressButton(picker, IDCANCEL));
   ASSERT_TRUE(run.WaitForExit(kTimeLimit));
   EXPECT_EQ(run.ExitCode(), 0u);
   EXPECT_FALSE(fs::exists(m_dir / L"extract"));
+  EXPECT_TRUE(fs::is_empty(target));
 }
 
 TEST_F(StartupTest, InspectShowsTheConfigurationTheStubReads) {
