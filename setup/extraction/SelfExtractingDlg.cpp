@@ -6,10 +6,13 @@
 #include <cwchar>
 #include <string>
 
+#include "core/ByteSize.h"
 #include "core/PathRules.h"
 #include "core/handoff/SetupCommand.h"
 #include "setup/extraction/ExtractCompletion.h"
 #include "setup/extraction/ExtractQuestions.h"
+#include "setup/extraction/TempLocation.h"
+#include "setup/startup/TempFolder.h"
 #include "setup/extraction/WindowMessages.h"
 #include "kestlib/DeleteDirectoryTree.h"
 #include "kestlib/ErrorText.h"
@@ -170,7 +173,7 @@ bool CSelfExtractingDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lPara
       Close(ExitCancelled, IDCANCEL);
       return true;
     case WM_SFX_EXTRACT_FAILED:
-      Close(ExitPreparationFailed, IDCANCEL);
+      OnExtractFailed();
       return true;
     case WM_SFX_EXTRACT_ERROR:
       OnExtractError(*reinterpret_cast<const ExtractErrorInfo*>(wParam));
@@ -220,8 +223,41 @@ bool CSelfExtractingDlg::SelectTargetDir(const std::wstring& initialFolder) {
   ReplaceAll(title, L"[SelectTargetDir]", Text(L"SelectTargetDir"));
   const std::wstring chosen = kestlib::PickFolder(m_hWnd, initialFolder, title);
   if (chosen.empty()) return false;
-  m_settings.extractDir = chosen;
+  if (m_settings.extractOnly) {
+    m_settings.extractDir = chosen;
+    return true;
+  }
+  // Temporary files go into a new folder of our own inside the chosen one.
+  std::wstring folder;
+  const HRESULT created = CreateTempFolder(chosen, SystemRandom, folder);
+  if (FAILED(created)) {
+    const std::wstring text = kestlib::SystemErrorText(created) + L"\n\n" + chosen;
+    kestlib::ShowMessageBox(text.c_str(), MB_ICONERROR, 0, m_settings.uiLevel, m_strings);
+    return false;
+  }
+  m_settings.extractDir = folder;
   return true;
+}
+
+bool CSelfExtractingDlg::ChooseTempDir(std::uint64_t requiredBytes) {
+  const std::wstring initialFolder = LargestFreeLocation();
+  std::wstring text = Text(L"ChooseTempDir");
+  ReplaceAll(text, L"%s", FormatByteSize(requiredBytes, {Text(L"KiB"), Text(L"MiB"), Text(L"GiB"), Text(L"TiB")}));
+  if (kestlib::ShowMessageBox(text.c_str(), MB_OK, 0, m_settings.uiLevel, m_strings) != IDOK) return false;
+  return SelectTargetDir(initialFolder);
+}
+
+void CSelfExtractingDlg::OnExtractFailed() {
+  if (!m_retry) {
+    Close(ExitPreparationFailed, IDCANCEL);
+    return;
+  }
+  m_retry = false;
+  SetProgressState(ProgressState::Normal);
+  SetPosition(0);
+  SetDlgItemTextW(m_hWnd, kStatusText, Text(L"SfxProgressText").c_str());
+  m_extractor.Wait();
+  StartExtraction();
 }
 
 void CSelfExtractingDlg::OnExtractDone() {
@@ -291,6 +327,12 @@ void CSelfExtractingDlg::OnExtractError(const ExtractErrorInfo& info) {
     // Not shown, but logged.
     kestlib::ShowMessageBox(report.c_str(), MB_ICONERROR, 0, m_settings.uiLevel, m_strings);
     return;
+  }
+  // A temporary folder can go elsewhere; the user's own folder cannot.
+  if (!m_settings.extractOnly && info.kind == ExtractSystemError &&
+      info.code == static_cast<std::int32_t>(HRESULT_FROM_WIN32(ERROR_DISK_FULL))) {
+    m_retry = ChooseTempDir(info.requiredBytes);
+    if (m_retry) return;
   }
   SetProgressState(ProgressState::Error);
   FlashIfInBackground();

@@ -47,6 +47,10 @@ class CSelfExtractingDlg : public kestlib::CVistaDialog {
   void StartExtraction();
   // The folder picker; true when the user chose the extraction folder.
   bool SelectTargetDir(const std::wstring& initialFolder);
+  // The disk-full question; true when the extraction is to run again in
+  // the new folder.
+  bool ChooseTempDir(std::uint64_t requiredBytes);
+  void OnExtractFailed();
   void OnExtractDone();
   void StartSetup();
   void OnSetupDone(DWORD code, bool ran, const std::wstring& program);
@@ -74,4 +78,6 @@ class CSelfExtractingDlg : public kestlib::CVistaDialog {
   // The cancel question is open; an extraction that ends meanwhile waits.
   bool m_askingCancel = false;
   bool m_extractDonePending = false;
+  // The failed extraction runs again in the folder the user chose.
+  bool m_retry = false;
 };

@@ -59,6 +59,69 @@ std::string FileText(const fs::path& file) {
   return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
+// A 1 MiB tmpfs mounted on a folder of the test: too small for any archive
+// with the margin of the space check. Mounting needs root; mounted() tells.
+class SmallDrive {
+ public:
+  explicit SmallDrive(const fs::path& folder) : m_folder(folder) {
+    fs::create_directory(folder);
+    // The folder's name leads through the prefix's drive links; mount
+    // wants none.
+    Shell(L"mount.sh", "mount -t tmpfs -o size=1m tmpfs \"$folder\"\n");
+    m_mounted = WaitUntilSmall(true);
+  }
+  ~SmallDrive() {
+    if (!m_mounted) return;
+    Shell(L"umount.sh", "umount \"$folder\"\n");
+    WaitUntilSmall(false);
+  }
+  SmallDrive(const SmallDrive&) = delete;
+  SmallDrive& operator=(const SmallDrive&) = delete;
+  bool mounted() const { return m_mounted; }
+
+ private:
+  // Runs a script beside the folder, with the folder's real path in
+  // $folder and the shell outside it (inside, it would keep it busy); a
+  // script file spares the quoting of a Unix command line. Wine cannot
+  // wait for a Unix program, so its effect is waited for instead.
+  void Shell(const wchar_t* name, const std::string& script) const {
+    const fs::path file = m_folder.parent_path() / name;
+    std::ofstream(file, std::ios::binary) << "folder=$(cd \"$(dirname \"$0\")/" << m_folder.filename().string()
+                                          << "\" && pwd -P) && cd / && " << script;
+    using UnixName = char*(CDECL*)(const wchar_t*);
+    // Through void (*)(), the type a cast between function types may pass.
+    const auto unixName = reinterpret_cast<UnixName>(reinterpret_cast<void (*)()>(
+        GetProcAddress(GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name")));
+    char* unixPath = unixName ? unixName(file.c_str()) : nullptr;
+    if (!unixPath) return;
+    const std::string path = unixPath;
+    HeapFree(GetProcessHeap(), 0, unixPath);
+    testsupport::RunToEnd(L"Z:\\bin\\sh " + Quoted(std::wstring(path.begin(), path.end())), kTimeLimit);
+  }
+
+  bool IsSmall() const {
+    ULARGE_INTEGER total{};
+    return GetDiskFreeSpaceExW(m_folder.c_str(), nullptr, &total, nullptr) && total.QuadPart <= 1048576;
+  }
+
+  bool WaitUntilSmall(bool small) const {
+    const ULONGLONG deadline = GetTickCount64() + kMountLimit;
+    while (IsSmall() != small && GetTickCount64() < deadline) Sleep(20);
+    return IsSmall() == small;
+  }
+
+  static constexpr DWORD kMountLimit = 10000;
+  fs::path m_folder;
+  bool m_mounted = false;
+};
+
+BOOL CALLBACK SetEditText(HWND child, LPARAM text) {
+  wchar_t name[32] = {};
+  GetClassNameW(child, name, 32);
+  if (std::wstring(name) == L"Edit") SendMessageW(child, WM_SETTEXT, 0, text);
+  return TRUE;
+}
+
 class QuestionsTest : public ::testing::Test {
  protected:
   void SetUp() override { SetEnvironmentVariableW(L"SAMPLE_SETUP_EXIT_CODE", L"7"); }
@@ -185,6 +248,34 @@ TEST_F(QuestionsTest, ExtractOnlyRunEndsWithWhereTheFilesAre) {
   ASSERT_TRUE(run.WaitForExit(kTimeLimit));
   EXPECT_EQ(run.ExitCode(), 0u);
   EXPECT_EQ(FileText(m_target / L"readme.txt").rfind("read me", 0), 0u);
+}
+
+TEST_F(QuestionsTest, FullTemporaryDriveOffersAnotherLocationAndRunsThere) {
+  SmallDrive small(m_dir / L"small");
+  if (!small.mounted()) GTEST_SKIP() << "mounting a small tmpfs needs root";
+  testsupport::PrivateTempFolder smallTemp(m_dir / L"small");
+  const fs::path elsewhere = m_dir / L"elsewhere";
+  fs::create_directory(elsewhere);
+  testsupport::ProcessDriver run(Pack(L"full.exe", SETUPSFX_SAMPLE_ARCHIVE));
+  HWND question = FindBoxSaying(run, L"Choose a location with enough space");
+  ASSERT_NE(question, nullptr) << "no question for another location appeared";
+  ASSERT_TRUE(testsupport::PressButton(question, IDOK));
+  HWND picker = FindWindowOf(run, [](HWND w) {
+    return testsupport::WindowText(w).find(L"Choose destination location") != std::wstring::npos;
+  });
+  ASSERT_NE(picker, nullptr) << "no folder picker appeared";
+  // The file name box takes the folder; OK enters it, and OK in a folder
+  // picker then picks the folder it shows.
+  const std::wstring path = elsewhere.wstring();
+  EnumChildWindows(picker, SetEditText, reinterpret_cast<LPARAM>(path.c_str()));
+  for (int press = 0; press < 2 && IsWindow(picker); ++press) {
+    testsupport::PressButton(picker, IDOK);
+    run.WaitForExit(2000);
+  }
+  ASSERT_TRUE(run.WaitForExit(kTimeLimit));
+  EXPECT_EQ(run.ExitCode(), kSetupCode) << "the setup did not run from the new location";
+  EXPECT_TRUE(fs::is_empty(elsewhere)) << "the new run folder was left behind";
+  EXPECT_TRUE(fs::is_empty(m_dir / L"small")) << "the first run folder was left behind";
 }
 
 }  // namespace
