@@ -40,8 +40,15 @@ std::wstring DisplayName(const std::wstring& folder) {
   if (FAILED(SHCreateItemFromParsingName(folder.c_str(), nullptr, IID_IShellItem2, item.put_void())))
     throw std::runtime_error("Could not get display name from path");
   wchar_t* name = nullptr;
-  if (FAILED(item->GetString(kItemNameDisplay, &name))) return {};
+  // Where the property is missing (Wine), the shell's plain display name
+  // serves; an empty name would make a link nobody can see.
+  if (FAILED(item->GetString(kItemNameDisplay, &name)) || !name || !*name) {
+    CoTaskMemFree(name);
+    name = nullptr;
+    if (FAILED(item->GetDisplayName(SIGDN_NORMALDISPLAY, &name))) name = nullptr;
+  }
   const kestlib::UniqueCoTaskMem<wchar_t> owned(name);
+  if (!name || !*name) throw std::runtime_error("Could not get display name from path");
   return name;
 }
 

@@ -1,6 +1,10 @@
 // The questions an installer asks while it extracts, answered from outside
 // the way a user would, and the message at the end of an extract-only run.
 #include <gtest/gtest.h>
+#include <windows.h>
+#include <richedit.h>
+
+#include <algorithm>
 
 #include <filesystem>
 #include <fstream>
@@ -276,6 +280,77 @@ TEST_F(QuestionsTest, FullTemporaryDriveOffersAnotherLocationAndRunsThere) {
   EXPECT_EQ(run.ExitCode(), kSetupCode) << "the setup did not run from the new location";
   EXPECT_TRUE(fs::is_empty(elsewhere)) << "the new run folder was left behind";
   EXPECT_TRUE(fs::is_empty(m_dir / L"small")) << "the first run folder was left behind";
+}
+
+BOOL CALLBACK FindRichText(HWND child, LPARAM found) {
+  wchar_t name[32] = {};
+  GetClassNameW(child, name, 32);
+  if (lstrcmpiW(name, L"RICHEDIT50W") != 0) return TRUE;
+  *reinterpret_cast<HWND*>(found) = child;
+  return FALSE;
+}
+
+// Clicks the last occurrence of part in the rich text of a box of another
+// process, as a user clicks a link.
+void ClickText(HWND box, const std::wstring& part, DWORD processId) {
+  HWND control = nullptr;
+  EnumChildWindows(box, FindRichText, reinterpret_cast<LPARAM>(&control));
+  ASSERT_NE(control, nullptr) << "the box has no rich text";
+  std::wstring text(static_cast<std::size_t>(SendMessageW(control, WM_GETTEXTLENGTH, 0, 0)) + 1, L'\0');
+  text.resize(static_cast<std::size_t>(
+      SendMessageW(control, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()))));
+  std::size_t at = text.rfind(part);
+  ASSERT_NE(at, std::wstring::npos) << "the box does not show the text";
+  // The control counts a paragraph break as one character.
+  for (std::size_t i = text.find(L"\r\n"); i != std::wstring::npos && i < at; i = text.find(L"\r\n", i + 2)) --at;
+  // EM_POSFROMCHAR writes its point into the box's process.
+  kestlib::UniqueHandle process(OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ, FALSE, processId));
+  ASSERT_TRUE(process);
+  void* remote = VirtualAllocEx(process.get(), nullptr, sizeof(POINTL), MEM_COMMIT, PAGE_READWRITE);
+  ASSERT_NE(remote, nullptr);
+  SendMessageW(control, EM_POSFROMCHAR, reinterpret_cast<WPARAM>(remote), static_cast<LPARAM>(at));
+  POINTL point{};
+  const bool read = ReadProcessMemory(process.get(), remote, &point, sizeof(point), nullptr);
+  VirtualFreeEx(process.get(), remote, 0, MEM_RELEASE);
+  ASSERT_TRUE(read);
+  const LPARAM where = MAKELPARAM(point.x + 2, point.y + 2);
+  PostMessageW(control, WM_LBUTTONDOWN, MK_LBUTTON, where);
+  PostMessageW(control, WM_LBUTTONUP, 0, where);
+}
+
+BOOL CALLBACK CollectTopLevel(HWND window, LPARAM windows) {
+  if (IsWindowVisible(window)) reinterpret_cast<std::vector<HWND>*>(windows)->push_back(window);
+  return TRUE;
+}
+
+std::vector<HWND> TopLevelWindows() {
+  std::vector<HWND> windows;
+  EnumWindows(CollectTopLevel, reinterpret_cast<LPARAM>(&windows));
+  return windows;
+}
+
+TEST_F(QuestionsTest, CompletionLinkOpensTheFolderInTheShell) {
+  const fs::path folder = m_dir / L"opened by link";
+  testsupport::ProcessDriver run(Pack(L"link.exe", SETUPSFX_SAMPLE_ARCHIVE) + L" /x " + Quoted(folder.wstring()));
+  HWND box = FindBoxSaying(run, kExtracted);
+  ASSERT_NE(box, nullptr) << "no completion message appeared";
+  DWORD processId = 0;
+  GetWindowThreadProcessId(box, &processId);
+  const std::vector<HWND> before = TopLevelWindows();
+  ASSERT_NO_FATAL_FAILURE(ClickText(box, L"opened by link", processId));
+  // The shell shows the folder in a window of its own process.
+  HWND shown = nullptr;
+  const ULONGLONG deadline = GetTickCount64() + kTimeLimit;
+  while (!shown && GetTickCount64() < deadline && !run.WaitForExit(50))
+    for (HWND window : TopLevelWindows())
+      if (std::find(before.begin(), before.end(), window) == before.end() &&
+          testsupport::WindowText(window) == L"opened by link")
+        shown = window;
+  ASSERT_NE(shown, nullptr) << "the link opened no folder window";
+  PostMessageW(shown, WM_CLOSE, 0, 0);
+  ASSERT_TRUE(testsupport::PressButton(box, 1));
+  ASSERT_TRUE(run.WaitForExit(kTimeLimit));
+  EXPECT_EQ(run.ExitCode(), 0u);
 }
 
 }  // namespace
