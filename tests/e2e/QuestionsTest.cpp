@@ -279,7 +279,7 @@ TEST_F(QuestionsTest, FullTemporaryDriveOffersAnotherLocationAndRunsThere) {
   ASSERT_TRUE(run.WaitForExit(kTimeLimit));
   EXPECT_EQ(run.ExitCode(), kSetupCode) << "the setup did not run from the new location";
   EXPECT_TRUE(fs::is_empty(elsewhere)) << "the new run folder was left behind";
-  EXPECT_TRUE(fs::is_empty(m_dir / L"small")) << "the first run folder was left behind";
+  EXPECT_TRUE(smallTemp.RunFolders().empty()) << "the first run folder was left behind";
 }
 
 BOOL CALLBACK FindRichText(HWND child, LPARAM found) {
