@@ -28,3 +28,12 @@ std::wstring MakeTempFolderName(const FolderNameDraw& draw) {
   for (std::uint32_t word : draw) name += kAlphabet[word % 36];
   return name;
 }
+
+std::vector<std::wstring> TopLevelItems(const std::vector<std::wstring>& items) {
+  std::vector<std::wstring> names;
+  for (std::wstring item : items) {
+    while (!item.empty() && (item.back() == L'\\' || item.back() == L'/')) item.pop_back();
+    if (!item.empty() && item.find_first_of(L"\\/") == std::wstring::npos) names.push_back(std::move(item));
+  }
+  return names;
+}

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // a, a backslash unless a is empty or already ends with one, then b.
 std::wstring CombinePath(const std::wstring& a, const std::wstring& b);
@@ -17,3 +18,8 @@ std::wstring BaseName(const std::wstring& path);
 using FolderNameDraw = std::array<std::uint32_t, 8>;
 // "hlv" and one character of a to z and 0 to 9 per word.
 std::wstring MakeTempFolderName(const FolderNameDraw& draw);
+
+// The names of the items directly in the extraction folder, in order: the
+// entries (relative paths, folders with a trailing backslash) with no
+// separator left once their trailing separators are removed.
+std::vector<std::wstring> TopLevelItems(const std::vector<std::wstring>& items);

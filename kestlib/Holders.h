@@ -210,4 +210,12 @@ class UniqueLocal {
   T* m_ptr = nullptr;
 };
 
+// Memory that the system allocated with the COM task allocator, such as
+// an item id list or a property string.
+struct CoTaskMemFreer {
+  void operator()(void* memory) const { CoTaskMemFree(memory); }
+};
+template <typename T>
+using UniqueCoTaskMem = std::unique_ptr<T, CoTaskMemFreer>;
+
 }  // namespace kestlib

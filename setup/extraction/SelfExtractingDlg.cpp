@@ -6,12 +6,19 @@
 #include <cwchar>
 #include <string>
 
+#include "core/ByteSize.h"
+#include "core/PathRules.h"
 #include "core/handoff/SetupCommand.h"
+#include "setup/extraction/ExtractCompletion.h"
+#include "setup/extraction/ExtractQuestions.h"
+#include "setup/extraction/TempLocation.h"
+#include "setup/startup/TempFolder.h"
 #include "setup/extraction/WindowMessages.h"
 #include "kestlib/DeleteDirectoryTree.h"
 #include "kestlib/ErrorText.h"
 #include "kestlib/MessageBox.h"
 #include "kestlib/SystemInfo.h"
+#include "kestlib/ui/FolderPicker.h"
 
 namespace {
 
@@ -23,6 +30,8 @@ constexpr int kStatusText = 1001;
 constexpr int kHeading = 1002;
 constexpr int kHeadingIcon = 1008;
 constexpr int kProgressRange = 1000;
+constexpr auto kTreeRemoval = kestlib::DeleteTreeFlags::RemoveRoot | kestlib::DeleteTreeFlags::Recurse |
+                              kestlib::DeleteTreeFlags::ClearReadOnly;
 
 std::wstring Formatted(const std::wstring& format, int value) {
   wchar_t text[512] = {};
@@ -33,6 +42,11 @@ std::wstring Formatted(const std::wstring& format, int value) {
 HICON LoadAppIcon(int width, int height) {
   return static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kAppIcon), IMAGE_ICON, width,
                                        height, width == 0 ? LR_DEFAULTSIZE : 0));
+}
+
+void ReplaceAll(std::wstring& text, const std::wstring& from, const std::wstring& to) {
+  for (std::size_t at = text.find(from); at != std::wstring::npos; at = text.find(from, at + to.size()))
+    text.replace(at, from.size(), to);
 }
 
 bool IsExistingFile(const std::wstring& path) {
@@ -114,14 +128,21 @@ void CSelfExtractingDlg::InitLargeLayout() {
 void CSelfExtractingDlg::OnCancel() {
   // Escape and the close box still arrive once a cancel is under way or
   // the setup has been started.
-  if (!IsWindowEnabled(GetDlgItem(IDCANCEL))) return;
+  if (!IsWindowEnabled(GetDlgItem(IDCANCEL)) || m_askingCancel) return;
   // The worker removes what it extracted before it reports; the dialog
   // closes on that report, never here.
-  if (kestlib::ShowMessageBox(Text(L"VerifyCancel").c_str(), MB_YESNO | MB_ICONQUESTION, 0, m_settings.uiLevel,
-                              m_strings) != IDYES)
-    return;
-  m_extractor.Stop(false);
-  EnableWindow(GetDlgItem(IDCANCEL), FALSE);
+  m_askingCancel = true;
+  const bool confirmed = kestlib::ShowMessageBox(Text(L"VerifyCancel").c_str(), MB_YESNO | MB_ICONQUESTION, 0,
+                                                 m_settings.uiLevel, m_strings) == IDYES;
+  m_askingCancel = false;
+  if (confirmed) {
+    m_extractor.Stop(false);
+    EnableWindow(GetDlgItem(IDCANCEL), FALSE);
+  }
+  if (m_extractDonePending) {
+    m_extractDonePending = false;
+    OnExtractDone();
+  }
 }
 
 bool CSelfExtractingDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
@@ -152,7 +173,7 @@ bool CSelfExtractingDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lPara
       Close(ExitCancelled, IDCANCEL);
       return true;
     case WM_SFX_EXTRACT_FAILED:
-      Close(ExitPreparationFailed, IDCANCEL);
+      OnExtractFailed();
       return true;
     case WM_SFX_EXTRACT_ERROR:
       OnExtractError(*reinterpret_cast<const ExtractErrorInfo*>(wParam));
@@ -161,11 +182,11 @@ bool CSelfExtractingDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lPara
       SetDlgItemTextW(m_hWnd, kStatusText, Text(L"DeletingTempFiles").c_str());
       return true;
     case WM_SFX_ASK_OVERWRITE:
-      result = m_settings.overwriteAnswer;
+      result = OnAskOverwrite(reinterpret_cast<const wchar_t*>(lParam));
       return true;
     case WM_SFX_GET_PASSWORD:
-      // No password is known: the extraction cancels.
-      result = 0;
+      // Asked at every level: without it the extraction cannot go on.
+      result = AskPassword(m_hWnd, reinterpret_cast<wchar_t*>(wParam), static_cast<std::size_t>(lParam));
       return true;
     default:
       if (message == m_taskbarButtonCreated && message != 0) {
@@ -183,6 +204,11 @@ void CSelfExtractingDlg::PostStart() {
 }
 
 void CSelfExtractingDlg::StartExtraction() {
+  // The folder is asked before anything is written; no folder, no run.
+  if (m_settings.askTargetDir && m_settings.uiLevel != UiSilent && !SelectTargetDir(m_settings.extractDir)) {
+    Close(0, IDCANCEL);
+    return;
+  }
   m_params.window = m_hWnd;
   m_params.archivePath = m_settings.archivePath;
   m_params.destination = m_settings.extractDir;
@@ -190,10 +216,71 @@ void CSelfExtractingDlg::StartExtraction() {
   if (!m_extractor.Start(m_params)) Close(ExitPreparationFailed, IDCANCEL);
 }
 
+bool CSelfExtractingDlg::SelectTargetDir(const std::wstring& initialFolder) {
+  std::wstring title = Text(L"SelectTargetDirAppTitle");
+  if (title.empty()) title = L"[ProductName] - [SelectTargetDir]";
+  ReplaceAll(title, L"[ProductName]", m_settings.productName);
+  ReplaceAll(title, L"[SelectTargetDir]", Text(L"SelectTargetDir"));
+  const std::wstring chosen = kestlib::PickFolder(m_hWnd, initialFolder, title);
+  if (chosen.empty()) return false;
+  if (m_settings.extractOnly) {
+    m_settings.extractDir = chosen;
+    return true;
+  }
+  // Temporary files go into a new folder of our own inside the chosen one.
+  std::wstring folder;
+  const HRESULT created = CreateTempFolder(chosen, SystemRandom, folder);
+  if (FAILED(created)) {
+    const std::wstring text = kestlib::SystemErrorText(created) + L"\n\n" + chosen;
+    kestlib::ShowMessageBox(text.c_str(), MB_ICONERROR, 0, m_settings.uiLevel, m_strings);
+    return false;
+  }
+  m_settings.extractDir = folder;
+  return true;
+}
+
+bool CSelfExtractingDlg::ChooseTempDir(std::uint64_t requiredBytes) {
+  const std::wstring initialFolder = LargestFreeLocation();
+  std::wstring text = Text(L"ChooseTempDir");
+  ReplaceAll(text, L"%s", FormatByteSize(requiredBytes, {Text(L"KiB"), Text(L"MiB"), Text(L"GiB"), Text(L"TiB")}));
+  if (kestlib::ShowMessageBox(text.c_str(), MB_OK, 0, m_settings.uiLevel, m_strings) != IDOK) return false;
+  return SelectTargetDir(initialFolder);
+}
+
+void CSelfExtractingDlg::OnExtractFailed() {
+  if (!m_retry) {
+    Close(ExitPreparationFailed, IDCANCEL);
+    return;
+  }
+  m_retry = false;
+  SetProgressState(ProgressState::Normal);
+  SetPosition(0);
+  SetDlgItemTextW(m_hWnd, kStatusText, Text(L"SfxProgressText").c_str());
+  m_extractor.Wait();
+  StartExtraction();
+}
+
 void CSelfExtractingDlg::OnExtractDone() {
   m_extractor.Wait();
   SetPosition(kProgressRange);
+  // Nothing starts behind an open cancel question; its answer decides.
+  if (m_askingCancel) {
+    m_extractDonePending = true;
+    return;
+  }
+  // A cancel confirmed after the last item still cancels the run.
+  if (m_extractor.IsStopRequested()) {
+    if (!m_settings.extractOnly) {
+      SetDlgItemTextW(m_hWnd, kStatusText, Text(L"DeletingTempFiles").c_str());
+      kestlib::DeleteDirectoryTree(m_settings.extractDir, kTreeRemoval);
+    }
+    Close(ExitCancelled, IDCANCEL);
+    return;
+  }
   if (m_settings.extractOnly) {
+    ShowExtractCompletion({m_hWnd, m_settings.productName, m_settings.uiLevel,
+                           CombinePath(m_settings.extractDir, L""), m_extractor.ExtractedItems()},
+                          m_strings);
     Close(0, IDOK);
     return;
   }
@@ -215,9 +302,7 @@ void CSelfExtractingDlg::StartSetup() {
   if (m_setup.Start(info)) return;
   // Without a worker the start fails here, the way the worker reports it.
   const DWORD code = GetLastError();
-  kestlib::DeleteDirectoryTree(m_settings.extractDir, kestlib::DeleteTreeFlags::RemoveRoot |
-                                                          kestlib::DeleteTreeFlags::Recurse |
-                                                          kestlib::DeleteTreeFlags::ClearReadOnly);
+  kestlib::DeleteDirectoryTree(m_settings.extractDir, kTreeRemoval);
   OnSetupDone(code != 0 ? code : static_cast<DWORD>(ERROR_NOT_ENOUGH_MEMORY), false, command.program);
 }
 
@@ -243,11 +328,28 @@ void CSelfExtractingDlg::OnExtractError(const ExtractErrorInfo& info) {
     kestlib::ShowMessageBox(report.c_str(), MB_ICONERROR, 0, m_settings.uiLevel, m_strings);
     return;
   }
+  // A temporary folder can go elsewhere; the user's own folder cannot.
+  if (!m_settings.extractOnly && info.kind == ExtractSystemError &&
+      info.code == static_cast<std::int32_t>(HRESULT_FROM_WIN32(ERROR_DISK_FULL))) {
+    m_retry = ChooseTempDir(info.requiredBytes);
+    if (m_retry) return;
+  }
   SetProgressState(ProgressState::Error);
   FlashIfInBackground();
   kestlib::ShowMessageBox(report.c_str(), MB_ICONERROR, 0, m_settings.uiLevel, m_strings);
   SetProgressState(ProgressState::Normal);
   SetPosition(0);
+}
+
+std::int32_t CSelfExtractingDlg::OnAskOverwrite(const wchar_t* existingPath) {
+  // A temporary folder is new: what exists there came from this archive
+  // (names that differ only in case), and the first one stays.
+  if (!m_settings.extractOnly) return OverwriteNo;
+  if (m_settings.uiLevel == UiSilent) return m_settings.overwriteAnswer;
+  SetProgressState(ProgressState::Paused);
+  const bool overwrite = AskOverwriteAll(m_hWnd, m_settings.productName, m_strings, existingPath);
+  SetProgressState(ProgressState::Normal);
+  return overwrite ? OverwriteYesToAll : OverwriteCancel;
 }
 
 void CSelfExtractingDlg::FlashIfInBackground() {
@@ -267,7 +369,10 @@ void CSelfExtractingDlg::SetPosition(int perMille) {
 void CSelfExtractingDlg::SetProgressState(ProgressState state) {
   SendDlgItemMessageW(m_hWnd, kProgressBar, PBM_SETSTATE, static_cast<WPARAM>(state), 0);
   if (!m_taskbar) return;
-  m_taskbar->SetProgressState(m_hWnd, state == ProgressState::Error ? TBPF_ERROR : TBPF_NORMAL);
+  const TBPFLAG flag = state == ProgressState::Error    ? TBPF_ERROR
+                       : state == ProgressState::Paused ? TBPF_PAUSED
+                                                        : TBPF_NORMAL;
+  m_taskbar->SetProgressState(m_hWnd, flag);
 }
 
 void CSelfExtractingDlg::CreateTaskbarObject() {

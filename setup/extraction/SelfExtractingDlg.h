@@ -34,7 +34,7 @@ class CSelfExtractingDlg : public kestlib::CVistaDialog {
 
  private:
   // Values of PBST_* for the bar; the taskbar's states are mapped from them.
-  enum class ProgressState { Normal = 1, Error = 2 };
+  enum class ProgressState { Normal = 1, Error = 2, Paused = 3 };
 
   using UniqueIcon = kestlib::UniqueIcon;
   using UniqueFont = std::unique_ptr<std::remove_pointer_t<HFONT>, kestlib::GdiObjectDeleter>;
@@ -45,10 +45,17 @@ class CSelfExtractingDlg : public kestlib::CVistaDialog {
   void InitLargeLayout();
   void PostStart();
   void StartExtraction();
+  // The folder picker; true when the user chose the extraction folder.
+  bool SelectTargetDir(const std::wstring& initialFolder);
+  // The disk-full question; true when the extraction is to run again in
+  // the new folder.
+  bool ChooseTempDir(std::uint64_t requiredBytes);
+  void OnExtractFailed();
   void OnExtractDone();
   void StartSetup();
   void OnSetupDone(DWORD code, bool ran, const std::wstring& program);
   void OnExtractError(const ExtractErrorInfo& info);
+  std::int32_t OnAskOverwrite(const wchar_t* existingPath);
   void FlashIfInBackground();
   void SetPosition(int perMille);
   void SetProgressState(ProgressState state);
@@ -68,4 +75,9 @@ class CSelfExtractingDlg : public kestlib::CVistaDialog {
   kestlib::ComPtr<ITaskbarList3> m_taskbar;
   UINT m_taskbarButtonCreated = 0;
   bool m_started = false;
+  // The cancel question is open; an extraction that ends meanwhile waits.
+  bool m_askingCancel = false;
+  bool m_extractDonePending = false;
+  // The failed extraction runs again in the folder the user chose.
+  bool m_retry = false;
 };

@@ -130,12 +130,60 @@ TEST_F(StartupTest, InstallerInAFolderWithNonAsciiNameFindsItsBlock) {
   EXPECT_EQ(run.ExitCode(), 0u);
 }
 
-TEST_F(StartupTest, ExtractOnlyRunCreatesNoFolderYet) {
-  const fs::path installer = Pack("[main]\nExtractOnly=2\n", m_dir / L"extract.exe");
+// The folder picker of an extract-only run, or null when none appeared.
+HWND FindPicker(testsupport::ProcessDriver& run) {
+  const ULONGLONG deadline = GetTickCount64() + kTimeLimit;
+  while (GetTickCount64() < deadline && !run.WaitForExit(20))
+    for (HWND window : run.VisibleWindows())
+      if (testsupport::WindowText(window).find(L"Choose destination location") != std::wstring::npos) return window;
+  return nullptr;
+}
+
+BOOL CALLBACK SetEditText(HWND child, LPARAM text) {
+  wchar_t name[32] = {};
+  GetClassNameW(child, name, 32);
+  if (std::wstring(name) == L"Edit") SendMessageW(child, WM_SETTEXT, 0, text);
+  return TRUE;
+}
+
+TEST_F(StartupTest, ExtractOnlyRunWhosePickerIsCancelledExtractsNothing) {
+  const fs::path target = m_dir / L"target";
+  fs::create_directory(target);
+  const fs::path installer =
+      Pack("[main]\nExtractOnly=2\nDefaultExtractDir=" + testsupport::Utf8(target) + "\n", m_dir / L"extract.exe");
   testsupport::ProcessDriver run(Quoted(installer.wstring()), m_dir.path().wstring());
+  ASSERT_TRUE(run.started());
+  HWND picker = FindPicker(run);
+  ASSERT_NE(picker, nullptr) << "no folder picker appeared";
+  ASSERT_TRUE(testsupport::PressButton(picker, IDCANCEL));
   ASSERT_TRUE(run.WaitForExit(kTimeLimit));
   EXPECT_EQ(run.ExitCode(), 0u);
   EXPECT_FALSE(fs::exists(m_dir / L"extract"));
+  EXPECT_TRUE(fs::is_empty(target));
+}
+
+TEST_F(StartupTest, ExtractOnlyRunExtractsIntoThePickedFolder) {
+  const fs::path start = m_dir / L"start";
+  const fs::path picked = m_dir / L"picked";
+  fs::create_directory(start);
+  fs::create_directory(picked);
+  const fs::path installer =
+      Pack("[main]\nExtractOnly=1\nDefaultExtractDir=" + testsupport::Utf8(start) + "\n", m_dir / L"pick.exe");
+  testsupport::ProcessDriver run(Quoted(installer.wstring()) + L" /qb", m_dir.path().wstring());
+  HWND picker = FindPicker(run);
+  ASSERT_NE(picker, nullptr) << "no folder picker appeared";
+  // The picker's file name box takes the folder; OK enters it, and OK in a
+  // folder picker then picks the folder it shows.
+  const std::wstring path = picked.wstring();
+  EnumChildWindows(picker, SetEditText, reinterpret_cast<LPARAM>(path.c_str()));
+  for (int press = 0; press < 2 && IsWindow(picker); ++press) {
+    testsupport::PressButton(picker, IDOK);
+    run.WaitForExit(2000);
+  }
+  ASSERT_TRUE(run.WaitForExit(kTimeLimit));
+  EXPECT_EQ(run.ExitCode(), 0u);
+  EXPECT_TRUE(fs::exists(picked / L"readme.txt"));
+  EXPECT_TRUE(fs::is_empty(start));
 }
 
 TEST_F(StartupTest, InspectShowsTheConfigurationTheStubReads) {
