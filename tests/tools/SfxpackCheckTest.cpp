@@ -1,6 +1,8 @@
 // build's checks of the configuration and the archive, and --strict.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "SfxpackFixture.h"
 
 namespace sfxtest {
@@ -53,6 +55,31 @@ TEST_F(SfxpackCheckTest, Build_RefusesDamagedArchive) {
   WriteBytes(archive_, archive);
   inputs_ = FolderContents();
   ExpectRefused(Build(), "is damaged: 7-Zip's test of it failed");
+}
+
+// An enciphered payload is the packager's choice: 7-Zip cannot test it
+// without the password, so the build says so and goes on, also --strict.
+TEST_F(SfxpackCheckTest, Build_TakesEncipheredArchiveWithANote) {
+#ifdef _WIN32
+  GTEST_SKIP() << "needs the real 7-Zip, which the Windows test machine lacks";
+#else
+  if (std::system("command -v 7zz >/dev/null") != 0) GTEST_SKIP() << "no 7zz on the PATH";
+  sevenZip_.reset();
+  sevenZip_.emplace("SFXPACK_7Z", "7zz");
+  fs::create_directory(Path("payload"));
+  WriteText(Path("payload/setup.exe"), "MZ");
+  for (const std::string switches : {"-psecret", "-psecret -mhe=on"}) {
+    fs::remove(archive_);
+    const std::string pack = "cd '" + Arg(Path("payload")) + "' && 7zz a -bso0 -bsp0 " + switches + " '" +
+                             Arg(archive_) + "' setup.exe";
+    ASSERT_EQ(std::system(pack.c_str()), 0);
+    err_.str("");
+    EXPECT_EQ(BuildWith(kConfig, {"--strict"}), 0) << switches << ": " << err_.str();
+    EXPECT_NE(err_.str().find("sfxpack: note: archive"), std::string::npos) << err_.str();
+    EXPECT_NE(err_.str().find("without the password"), std::string::npos) << err_.str();
+    fs::remove(output_);
+  }
+#endif
 }
 
 }  // namespace

@@ -140,14 +140,57 @@ void PackFolder(const fs::path& program, const fs::path& folder, const fs::path&
                     " while packing folder " + Quoted(folder));
 }
 
-std::vector<std::string> TestArchive(const fs::path& program, const fs::path& archive) {
+namespace {
+
+// A technical listing with an empty password (7-Zip asks for none then),
+// its errors in the text too; the exit code of 7-Zip.
+int ListWithoutPassword(const fs::path& program, const fs::path& archive, std::string& listing) {
+  return RunSevenZip(program, {Native("l"), Native("-slt"), Native("-ba"), Native("-p"), Native("-bse1"), Native("--"),
+                               archive.native()},
+                     archive.parent_path(), false, &listing);
+}
+
+std::vector<std::string> ItemPaths(const std::string& listing, bool* encrypted) {
+  std::vector<std::string> paths;
+  std::istringstream lines(listing);
+  for (std::string line; std::getline(lines, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (encrypted && line == "Encrypted = +") *encrypted = true;
+    if (line.rfind("Path = ", 0) != 0) continue;
+    std::string path = line.substr(7);
+    std::replace(path.begin(), path.end(), '\\', '/');
+    paths.push_back(path);
+  }
+  return paths;
+}
+
+}  // namespace
+
+ArchiveTest TestArchive(const fs::path& program, const fs::path& archive) {
   const fs::path absolute = fs::absolute(archive);
-  const int code = RunSevenZip(program, {Native("t"), Native("-bso0"), Native("-bsp0"), Native("--"), absolute.native()},
+  ArchiveTest result;
+  std::string listing;
+  if (ListWithoutPassword(program, absolute, listing) != 0) {
+    if (listing.find("Cannot open encrypted archive") != std::string::npos) {
+      result.dataTested = false;
+      return result;
+    }
+  } else {
+    bool encrypted = false;
+    result.paths = ItemPaths(listing, &encrypted);
+    if (encrypted) {
+      result.dataTested = false;
+      return result;
+    }
+  }
+  const int code = RunSevenZip(program, {Native("t"), Native("-bso0"), Native("-bsp0"), Native("-p"), Native("--"),
+                                         absolute.native()},
                                absolute.parent_path(), false, nullptr);
   if (code != 0)
     throw PackError("archive " + Quoted(archive) + " is damaged: 7-Zip's test of it failed with exit code " +
                     std::to_string(code) + "; the installer would report it as a corrupted download");
-  return ListArchive(program, archive);
+  if (!result.paths) result.paths = ListArchive(program, archive);
+  return result;
 }
 
 std::vector<std::string> ListArchive(const fs::path& program, const fs::path& archive) {
@@ -158,16 +201,7 @@ std::vector<std::string> ListArchive(const fs::path& program, const fs::path& ar
   if (code != 0)
     throw PackError("7-Zip " + Quoted(program) + " cannot list archive " + Quoted(archive) + " (exit code " +
                     std::to_string(code) + ")");
-  std::vector<std::string> paths;
-  std::istringstream lines(listing);
-  for (std::string line; std::getline(lines, line);) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.rfind("Path = ", 0) != 0) continue;
-    std::string path = line.substr(7);
-    std::replace(path.begin(), path.end(), '\\', '/');
-    paths.push_back(path);
-  }
-  return paths;
+  return ItemPaths(listing, nullptr);
 }
 
 }  // namespace sfxpack

@@ -33,11 +33,18 @@ void RequireFilledFolder(const std::filesystem::path& folder);
 void PackFolder(const std::filesystem::path& program, const std::filesystem::path& folder,
                 const std::filesystem::path& archive, const PackSettings& settings);
 
-// Has 7-Zip test every item of the archive (structure and CRCs) and
-// returns the paths of its items, "/" between their parts. Throws PackError
-// for a damaged archive.
-std::vector<std::string> TestArchive(const std::filesystem::path& program,
-                                     const std::filesystem::path& archive);
+// What 7-Zip could check of an archive without its password.
+struct ArchiveTest {
+  // The items' paths, "/" between their parts; none when the headers are
+  // enciphered.
+  std::optional<std::vector<std::string>> paths;
+  // Enciphered data cannot be tested without the password.
+  bool dataTested = true;
+};
+
+// Has 7-Zip test every item of the archive (structure and CRCs) as far as
+// it can without the password. Throws PackError for a damaged archive.
+ArchiveTest TestArchive(const std::filesystem::path& program, const std::filesystem::path& archive);
 
 // The paths of the archive's items as 7-Zip lists them, "/" between their
 // parts.

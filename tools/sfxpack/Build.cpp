@@ -79,7 +79,7 @@ std::optional<std::vector<std::string>> FolderPaths(const fs::path& folder) {
 // archive's once 7-Zip has tested it; nothing when they cannot be known.
 std::optional<std::vector<std::string>> PayloadPaths(const BuildOptions& options,
                                                      const std::optional<fs::path>& sevenZip,
-                                                     Warnings& warnings) {
+                                                     Warnings& warnings, std::ostream& notes) {
   if (!options.folder.empty()) {
     if (!sevenZip)
       throw PackError("cannot find 7-Zip (7zz or 7z) on the PATH; install it or set SFXPACK_7Z "
@@ -93,7 +93,15 @@ std::optional<std::vector<std::string>> PayloadPaths(const BuildOptions& options
                  "not checked: no 7-Zip (7zz or 7z) on the PATH and no SFXPACK_7Z");
     return std::nullopt;
   }
-  return TestArchive(*sevenZip, options.archive);
+  ArchiveTest test = TestArchive(*sevenZip, options.archive);
+  if (!test.paths)
+    notes << "sfxpack: note: archive " << Quoted(options.archive)
+          << " has enciphered headers: without the password neither its data nor the setup file names "
+             "can be checked\n";
+  else if (!test.dataTested)
+    notes << "sfxpack: note: archive " << Quoted(options.archive)
+          << " is enciphered: its structure was checked, its data cannot be tested without the password\n";
+  return std::move(test.paths);
 }
 
 void PackFolderFor(const BuildOptions& options, const fs::path& sevenZip, const fs::path& archive) {
@@ -137,7 +145,7 @@ std::uint64_t BuildInstaller(const BuildOptions& options, std::ostream& notes) {
   const Layout layout = PlanLayout(stub.bytes.size(), payload::EncipherText(configText, payload::Iv{}).size());
   if (options.folder.empty()) FinalFileSize(layout, InputFileSize(options.archive, "archive"));
 
-  if (const auto paths = PayloadPaths(options, sevenZip, warnings))
+  if (const auto paths = PayloadPaths(options, sevenZip, warnings, notes))
     ReviewSetupFiles(configText, *paths, warnings);
   // Before packing: a strict build of a large folder fails at once.
   if (options.strict && warnings.count() > 0)
