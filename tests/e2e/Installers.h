@@ -6,9 +6,11 @@
 #include <set>
 #include <string>
 
+#include "TimeLimit.h"
+
 namespace testsupport {
 
-constexpr unsigned long kTimeLimit = 30000;
+inline const unsigned long kTimeLimit = TimeLimit(30000);
 
 // Exit codes of an installer besides 0 and the setup's own.
 constexpr unsigned long kCancelled = 1602;

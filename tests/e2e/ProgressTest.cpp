@@ -26,7 +26,7 @@ using testsupport::Quoted;
 const std::wstring kTitleEnd = L"Extracting...";
 const std::wstring kCancelQuestion = L"Do you really want to cancel";
 // The slow archive takes about 15 s to extract or clean up under Wine.
-constexpr DWORD kSlowRunLimit = 2 * kTimeLimit;
+const DWORD kSlowRunLimit = 2 * kTimeLimit;
 
 bool EndsWith(const std::wstring& text, const std::wstring& end) {
   return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;

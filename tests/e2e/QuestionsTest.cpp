@@ -109,7 +109,7 @@ class SmallDrive {
   }
 
   bool WaitUntilSmall(bool small) const {
-    const ULONGLONG deadline = GetTickCount64() + kMountLimit;
+    const ULONGLONG deadline = GetTickCount64() + testsupport::TimeLimit(kMountLimit);
     while (IsSmall() != small && GetTickCount64() < deadline) Sleep(20);
     return IsSmall() == small;
   }

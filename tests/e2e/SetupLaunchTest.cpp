@@ -29,7 +29,7 @@ using testsupport::kTimeLimit;
 using testsupport::Quoted;
 
 // Wine's installer service takes its time on a first start.
-constexpr DWORD kPackageTimeLimit = 180000;
+const DWORD kPackageTimeLimit = testsupport::TimeLimit(180000);
 
 bool EndsWith(const std::string& text, const std::string& end) {
   return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
@@ -177,7 +177,7 @@ TEST_F(SetupLaunchTest, MissingSetupIsReportedWithItsPath) {
 
   // Silent: the same end without a word.
   testsupport::ProcessDriver silent(Quoted(installer.wstring()) + L" /q");
-  EXPECT_EQ(silent.WaitForWindow(5000), nullptr) << "a window appeared in a silent run";
+  EXPECT_EQ(silent.WaitForWindow(testsupport::TimeLimit(5000)), nullptr) << "a window appeared in a silent run";
   ASSERT_TRUE(silent.WaitForExit(kTimeLimit));
   EXPECT_EQ(silent.ExitCode(), kSetupNotStarted);
   EXPECT_TRUE(m_temp.RunFolders().empty());

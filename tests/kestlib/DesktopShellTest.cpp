@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "TempDir.h"
+#include "TimeLimit.h"
 #include "kestlib/Holders.h"
 #include "kestlib/io/SystemFile.h"
 
@@ -80,7 +81,8 @@ TEST(ShellExecuteFromDesktopTest, ShellExecuteFromDesktop_RunsProgramWithArgumen
                           temp.path().wstring(), std::wstring(L"open"), SW_HIDE, DesktopExecuteOptions::NoForeground);
 
   // At most 30 s for the desktop to start the program.
-  for (int i = 0; i < 300 && GetFileAttributesW(marker.c_str()) == INVALID_FILE_ATTRIBUTES; ++i) Sleep(100);
+  const ULONGLONG deadline = GetTickCount64() + testsupport::TimeLimit(30000);
+  while (GetFileAttributesW(marker.c_str()) == INVALID_FILE_ATTRIBUTES && GetTickCount64() < deadline) Sleep(100);
   EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(marker.c_str()));
 }
 

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "TempDir.h"
+#include "TimeLimit.h"
 
 namespace {
 
@@ -18,7 +19,7 @@ using kestlib::LaunchProcess;
 using kestlib::ProcessInformation;
 using testsupport::TempDir;
 
-constexpr DWORD kWaitLimitMs = 30000;
+const DWORD kWaitLimitMs = testsupport::TimeLimit(30000);
 
 std::wstring ThisFolder() {
   wchar_t path[MAX_PATH] = {};

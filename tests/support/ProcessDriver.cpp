@@ -22,7 +22,7 @@ ProcessDriver::ProcessDriver(const std::wstring& commandLine, const std::wstring
 ProcessDriver::~ProcessDriver() {
   if (m_process && WaitForSingleObject(m_process.get(), 0) == WAIT_TIMEOUT) {
     TerminateProcess(m_process.get(), 0xDEAD);
-    WaitForSingleObject(m_process.get(), 5000);
+    WaitForSingleObject(m_process.get(), TimeLimit(5000));
   }
 }
 
@@ -52,7 +52,7 @@ BOOL CALLBACK CollectVisibleWindow(HWND window, LPARAM param) {
 }
 
 std::wstring SentText(HWND control) {
-  constexpr UINT kLimit = 5000;
+  const UINT kLimit = TimeLimit(5000);
   DWORD_PTR length = 0;
   if (!SendMessageTimeoutW(control, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kLimit, &length)) return {};
   std::wstring text(length + 1, L'\0');
@@ -149,7 +149,7 @@ long RunToEnd(const std::wstring& commandLine, DWORD milliseconds, std::string* 
         result = static_cast<long>(code);
       } else {
         TerminateProcess(process.get(), 0xDEAD);
-        WaitForSingleObject(process.get(), 5000);
+        WaitForSingleObject(process.get(), TimeLimit(5000));
       }
     }
   }

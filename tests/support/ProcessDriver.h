@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "TimeLimit.h"
 #include "kestlib/Holders.h"
 
 namespace testsupport {

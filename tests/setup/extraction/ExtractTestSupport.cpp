@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "TimeLimit.h"
 #include "kestlib/Holders.h"
 
 namespace extracttest {
@@ -128,7 +129,7 @@ ExtractOutcome RunExtraction(TestWorker& worker, FreeSpaceQuery freeSpace) {
     outcome = ExtractArchive(worker, freeSpace);
     SetEvent(finished.get());
   });
-  const DWORD deadline = GetTickCount() + 120000;
+  const DWORD deadline = GetTickCount() + testsupport::TimeLimit(120000);
   for (;;) {
     const DWORD now = GetTickCount();
     const DWORD left = static_cast<LONG>(deadline - now) > 0 ? deadline - now : 0;
@@ -138,7 +139,7 @@ ExtractOutcome RunExtraction(TestWorker& worker, FreeSpaceQuery freeSpace) {
     if (waited == WAIT_TIMEOUT) {
       ADD_FAILURE_AT(__FILE__, __LINE__);
       worker.stop = true;
-      WaitForSingleObject(handle, 30000);
+      WaitForSingleObject(handle, testsupport::TimeLimit(30000));
       break;
     }
     MSG message;
