@@ -1,6 +1,10 @@
 #include "kestlib/WorkerThread.h"
 
+#include <atomic>
+
 #include <gtest/gtest.h>
+
+#include "TimeLimit.h"
 
 namespace {
 
@@ -50,7 +54,7 @@ class AskingWorker : public kestlib::CMfcWorkerThread {
 class LoopingWorker : public kestlib::CMfcWorkerThread {
  public:
   ~LoopingWorker() override { Stop(true); }
-  int rounds = 0;
+  std::atomic<int> rounds{0};
 
  protected:
   DWORD Run() override {
@@ -75,10 +79,12 @@ TEST(WorkerThread, StopIsSeenByTheRunningThread) {
   LoopingWorker worker;
   ASSERT_TRUE(worker.Start());
   EXPECT_FALSE(worker.IsStopRequested());
-  Sleep(20);
+  // A busy machine may start the thread late: stop it only once it runs.
+  const ULONGLONG deadline = GetTickCount64() + testsupport::TimeLimit(5000);
+  while (worker.rounds == 0 && GetTickCount64() < deadline) Sleep(1);
+  ASSERT_GT(worker.rounds, 0) << "the thread never ran";
   worker.Stop(true);
   EXPECT_TRUE(worker.IsStopRequested());
-  EXPECT_GT(worker.rounds, 0);
 }
 
 TEST(WorkerThread, SecondStartWhileRunningIsRefusedAndAfterwardsAllowed) {
