@@ -10,7 +10,9 @@ constexpr std::uint16_t kDosSignature = 0x5A4D;    // "MZ"
 constexpr std::uint32_t kPeSignature = 0x00004550;  // "PE\0\0"
 constexpr std::size_t kDosHeaderSize = 64;
 constexpr std::size_t kFileHeaderSize = 20;
-constexpr std::size_t kOptionalHeaderFixedSize = 96;  // PE32, up to the data directories
+// The optional header up to the data directories, and where it counts them.
+constexpr std::size_t kPe32FixedSize = 96;
+constexpr std::size_t kPe32PlusFixedSize = 112;
 constexpr std::size_t kSectionHeaderSize = 40;
 constexpr std::size_t kMaxDirectories = 16;
 constexpr std::uint32_t kSubdirectoryFlag = 0x80000000u;
@@ -215,10 +217,24 @@ const char* DescribePeError(PeError error) {
     case PeError::NoDosHeader: return "no DOS header (\"MZ\")";
     case PeError::PeHeaderOutOfRange: return "the PE header offset points outside the file";
     case PeError::NoPeSignature: return "no PE signature";
-    case PeError::NotPe32: return "not a 32-bit (PE32) image";
+    case PeError::UnknownOptionalHeader: return "neither a PE32 nor a PE32+ image";
     case PeError::SectionTableOutOfRange: return "the section table lies outside the file";
   }
   return "unknown PE error";
+}
+
+std::string MachineName(std::uint16_t machine) {
+  switch (machine) {
+    case kMachineI386: return "x86";
+    case kMachineAmd64: return "x64";
+    case 0xAA64: return "ARM64";
+    case 0x1C4: return "ARM";
+    case 0x200: return "IA-64";
+  }
+  static const char digits[] = "0123456789abcdef";
+  std::string hex = "machine 0x";
+  for (int shift = 12; shift >= 0; shift -= 4) hex += digits[(machine >> shift) & 0xF];
+  return hex;
 }
 
 PeError ParsePeImage(const std::uint8_t* data, std::size_t size, PeImage& image) {
@@ -231,8 +247,11 @@ PeError ParsePeImage(const std::uint8_t* data, std::size_t size, PeImage& image)
 
   const std::uint64_t opt = pe + 4 + kFileHeaderSize;
   const std::uint16_t optSize = b.U16(pe + 20);
-  if (optSize < kOptionalHeaderFixedSize || !b.Has(opt, optSize) || b.U16(opt) != kPe32Magic)
-    return PeError::NotPe32;
+  if (!b.Has(opt, 2)) return PeError::UnknownOptionalHeader;
+  const std::uint16_t magic = b.U16(opt);
+  if (magic != kPe32Magic && magic != kPe32PlusMagic) return PeError::UnknownOptionalHeader;
+  const std::size_t fixedSize = magic == kPe32Magic ? kPe32FixedSize : kPe32PlusFixedSize;
+  if (optSize < fixedSize || !b.Has(opt, optSize)) return PeError::UnknownOptionalHeader;
 
   const std::uint16_t sectionCount = b.U16(pe + 6);
   const std::uint64_t table = opt + optSize;
@@ -242,12 +261,14 @@ PeError ParsePeImage(const std::uint8_t* data, std::size_t size, PeImage& image)
   PeImage result;
   result.peOffset = static_cast<std::uint32_t>(pe);
   result.machine = b.U16(pe + 4);
+  result.magic = magic;
+  result.optionalHeader = static_cast<std::uint32_t>(opt);
+  result.directoryTable = static_cast<std::uint32_t>(opt + fixedSize);
   result.sizeOfHeaders = b.U32(opt + 60);
   const std::size_t directoryCount =
-      std::min<std::size_t>({b.U32(opt + 92), kMaxDirectories,
-                             (optSize - kOptionalHeaderFixedSize) / 8});
+      std::min<std::size_t>({b.U32(opt + fixedSize - 4), kMaxDirectories, (optSize - fixedSize) / 8});
   for (std::size_t i = 0; i < directoryCount; ++i) {
-    const std::uint64_t o = opt + kOptionalHeaderFixedSize + i * 8;
+    const std::uint64_t o = result.directoryTable + i * 8;
     result.directories.push_back({b.U32(o), b.U32(o + 4)});
   }
   for (std::size_t i = 0; i < sectionCount; ++i)

@@ -1,5 +1,5 @@
-// Reader of 32-bit PE images held as bytes: headers, sections, data
-// directories and the resource tree. Every offset, count and size comes
+// Reader of PE images (PE32 and PE32+) held as bytes: headers, sections,
+// data directories and the resource tree. Every offset, count and size comes
 // from a possibly hostile file and is checked against the byte range before
 // use. No Windows header, so it builds and tests on any machine; it works
 // on a read-only file mapping as well as on file bytes in memory.
@@ -15,7 +15,9 @@
 namespace kestlib {
 
 inline constexpr std::uint16_t kPe32Magic = 0x10B;
+inline constexpr std::uint16_t kPe32PlusMagic = 0x20B;
 inline constexpr std::uint16_t kMachineI386 = 0x14C;
+inline constexpr std::uint16_t kMachineAmd64 = 0x8664;
 inline constexpr unsigned kDirectoryResource = 2;
 inline constexpr unsigned kDirectorySecurity = 4;
 inline constexpr std::uint16_t kResourceTypeRcdata = 10;
@@ -25,12 +27,15 @@ enum class PeError {
   NoDosHeader,         // shorter than the 64-byte DOS header, or no "MZ"
   PeHeaderOutOfRange,  // the offset at 60 points outside the bytes
   NoPeSignature,       // no "PE\0\0" at that offset
-  NotPe32,             // optional header too short or not the PE32 kind
+  UnknownOptionalHeader,  // optional header too short, or neither PE32 nor PE32+
   SectionTableOutOfRange,
 };
 
 // A short English description, for messages.
 const char* DescribePeError(PeError error);
+
+// "x86", "x64", "ARM64" and the like, or "machine 0x1234" for others.
+std::string MachineName(std::uint16_t machine);
 
 struct PeSection {
   std::string name;  // up to 8 characters, without the zero padding
@@ -48,13 +53,16 @@ struct DataDirectory {
 struct PeImage {
   std::uint32_t peOffset = 0;  // of the "PE\0\0" signature
   std::uint16_t machine = 0;
+  std::uint16_t magic = 0;               // kPe32Magic or kPe32PlusMagic
+  std::uint32_t optionalHeader = 0;      // file offset of the optional header
+  std::uint32_t directoryTable = 0;      // file offset of the first data directory
   std::uint32_t sizeOfHeaders = 0;
   std::vector<PeSection> sections;
   std::vector<DataDirectory> directories;  // at most 16
 };
 
-// Parses the DOS header, the PE header, the optional header of a PE32 image
-// and the section table; all of them must lie inside the bytes. Section
+// Parses the DOS header, the PE header, the optional header of a PE32 or
+// PE32+ image and the section table; all of them must lie inside the bytes. Section
 // raw data may lie beyond them (the caller may hold only a prefix of the
 // file): compare ImageEnd with the size where that matters.
 PeError ParsePeImage(const std::uint8_t* data, std::size_t size, PeImage& image);

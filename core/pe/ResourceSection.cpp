@@ -169,7 +169,7 @@ std::optional<std::vector<std::uint8_t>> ReplaceResources(const std::uint8_t* da
   for (const Resource& r : resources) types[r.type][r.name][r.language] = &r;
   const std::vector<std::uint8_t> section = SectionWriter(types, last.virtualAddress).Write();
 
-  const std::uint32_t optional = image.peOffset + 24;
+  const std::uint32_t optional = image.optionalHeader;
   const std::uint32_t sectionAlignment = Get32(data, optional + 32);
   const std::uint32_t fileAlignment = Get32(data, optional + 36);
   const std::uint64_t rawSize = AlignUp(section.size(), fileAlignment);
@@ -185,7 +185,7 @@ std::optional<std::vector<std::uint8_t>> ReplaceResources(const std::uint8_t* da
   Put32(out, header + 16, static_cast<std::uint32_t>(rawSize));
   Put32(out, optional + 56, static_cast<std::uint32_t>(imageSize));
   Put32(out, optional + 64, 0);
-  Put32(out, optional + 96 + 8 * kDirectoryResource + 4, static_cast<std::uint32_t>(section.size()));
+  Put32(out, image.directoryTable + 8 * kDirectoryResource + 4, static_cast<std::uint32_t>(section.size()));
   return out;
 }
 

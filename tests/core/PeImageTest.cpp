@@ -55,17 +55,39 @@ TEST(ParsePeImage, RefusesTruncatedOrForeignHeaders) {
   auto bytes = Image().bytes;
   EXPECT_EQ(Parse(bytes, 63), PeError::NoDosHeader);
   EXPECT_EQ(Parse(bytes, 0x80 + 10), PeError::PeHeaderOutOfRange);
-  EXPECT_EQ(Parse(bytes, kOptionalHeader + 100), PeError::NotPe32);
+  EXPECT_EQ(Parse(bytes, kOptionalHeader + 100), PeError::UnknownOptionalHeader);
   WriteLe32(bytes, 60, 0xFFFFFFFEu);  // would wrap a 32-bit sum
   EXPECT_EQ(Parse(bytes), PeError::PeHeaderOutOfRange);
   WriteLe32(bytes, 60, 0x84);
   EXPECT_EQ(Parse(bytes), PeError::NoPeSignature);
 }
 
-TEST(ParsePeImage, RefusesPe32PlusAndHugeSectionCount) {
-  auto plus = Image().bytes;
-  WriteLe16(plus, kOptionalHeader, 0x20B);
-  EXPECT_EQ(Parse(plus), PeError::NotPe32);
+TEST(ParsePeImage, ReadsPe32PlusWithItsResourcesAndCertificateTable) {
+  PeContents contents;
+  contents.pe32Plus = true;
+  contents.resources = {{u"_HLV_VERIFY", kVerifyData}};
+  contents.certificateOffset = 0x1234;
+  contents.certificateSize = 0x100;
+  const auto bytes = BuildPe(contents).bytes;
+  const PeImage image = Parsed(bytes);
+  EXPECT_EQ(image.machine, kMachineAmd64);
+  EXPECT_EQ(image.magic, kPe32PlusMagic);
+  EXPECT_EQ(image.directories.size(), 16u);
+  ASSERT_TRUE(CertificateTable(image));
+  EXPECT_EQ(CertificateTable(image)->address, 0x1234u);
+  const auto verify = Locate(bytes, u"_HLV_VERIFY");
+  ASSERT_TRUE(verify);
+  EXPECT_EQ(std::vector<std::uint8_t>(bytes.begin() + verify->offset, bytes.begin() + verify->offset + 8), kVerifyData);
+}
+
+TEST(ParsePeImage, RefusesUnknownOptionalHeaderAndHugeSectionCount) {
+  auto rom = Image().bytes;
+  WriteLe16(rom, kOptionalHeader, 0x107);  // a ROM image
+  EXPECT_EQ(Parse(rom), PeError::UnknownOptionalHeader);
+  auto shortPlus = Image().bytes;  // a PE32 header's size is too short for PE32+
+  WriteLe16(shortPlus, kOptionalHeader, 0x20B);
+  WriteLe16(shortPlus, 0x80 + 20, 100);
+  EXPECT_EQ(Parse(shortPlus), PeError::UnknownOptionalHeader);
   auto sections = Image().bytes;
   WriteLe16(sections, 0x80 + 6, 0xFFFF);
   EXPECT_EQ(Parse(sections), PeError::SectionTableOutOfRange);

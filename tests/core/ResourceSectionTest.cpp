@@ -10,8 +10,13 @@ namespace {
 
 using kestlib::Resource;
 
-TEST(ResourceSection, RewrittenSectionKeepsEveryResourceAndAddsNewOnes) {
-  const auto stub = testsupport::StubLikeImage();
+// Both kinds of stub image: PE32 and PE32+ keep their data directories in
+// different places.
+class ResourceSectionKinds : public ::testing::TestWithParam<bool> {};
+INSTANTIATE_TEST_SUITE_P(Pe32AndPe32Plus, ResourceSectionKinds, ::testing::Bool());
+
+TEST_P(ResourceSectionKinds, RewrittenSectionKeepsEveryResourceAndAddsNewOnes) {
+  const auto stub = testsupport::StubLikeImage(GetParam());
   auto resources = kestlib::ReadResources(stub.data(), stub.size());
   ASSERT_TRUE(resources);
   ASSERT_EQ(resources->size(), 2u);
@@ -23,6 +28,7 @@ TEST(ResourceSection, RewrittenSectionKeepsEveryResourceAndAddsNewOnes) {
   kestlib::PeImage pe;
   ASSERT_EQ(kestlib::ParsePeImage(image->data(), image->size(), pe), kestlib::PeError::None);
   EXPECT_EQ(kestlib::ImageEnd(pe), image->size());
+  EXPECT_EQ(pe.magic, GetParam() ? kestlib::kPe32PlusMagic : kestlib::kPe32Magic);
   const auto verify = kestlib::LocateResource(image->data(), image->size(), pe, kestlib::kResourceTypeRcdata,
                                               u"_hlv_verify");
   ASSERT_TRUE(verify);

@@ -8,7 +8,9 @@ namespace {
 
 constexpr std::uint32_t kPeOffset = 0x80;
 constexpr std::uint32_t kOptionalHeader = kPeOffset + 24;
-constexpr std::uint32_t kSectionTable = kOptionalHeader + 224;
+// Both kinds of optional header with all 16 data directories.
+constexpr std::uint32_t kPe32DirectoryTable = kOptionalHeader + 96;
+constexpr std::uint32_t kPe32PlusDirectoryTable = kOptionalHeader + 112;
 constexpr std::uint32_t kAlignment = 0x200;  // file alignment; the headers' size
 constexpr std::uint32_t kRsrcOffset = 2 * kAlignment;  // behind one block of code
 constexpr std::uint32_t kRsrcRva = 0x2000;
@@ -64,18 +66,22 @@ void WriteHeaders(std::vector<std::uint8_t>& b, const PeContents& contents,
   b[1] = 'Z';
   WriteLe32(b, 60, kPeOffset);
   WriteLe32(b, kPeOffset, 0x00004550);                // "PE\0\0"
-  WriteLe16(b, kPeOffset + 4, 0x14C);                 // i386
-  WriteLe16(b, kPeOffset + 6, 2);                     // sections
-  WriteLe16(b, kPeOffset + 20, 224);                  // optional header size
-  WriteLe16(b, kOptionalHeader, 0x10B);               // PE32
-  WriteLe32(b, kOptionalHeader + 60, kAlignment);     // SizeOfHeaders
-  WriteLe32(b, kOptionalHeader + 92, 16);             // directories
-  WriteLe32(b, kOptionalHeader + 96 + 2 * 8, kRsrcRva);
-  WriteLe32(b, kOptionalHeader + 100 + 2 * 8, rsrcSize);
-  WriteLe32(b, kOptionalHeader + 96 + 4 * 8, contents.certificateOffset);
-  WriteLe32(b, kOptionalHeader + 100 + 4 * 8, contents.certificateSize);
-  WriteSection(b, kSectionTable, ".text", 0x1000, 0x10, kAlignment);
-  WriteSection(b, kSectionTable + 40, ".rsrc", kRsrcRva, rsrcSize, kRsrcOffset);
+  const std::uint32_t directories = contents.pe32Plus ? kPe32PlusDirectoryTable : kPe32DirectoryTable;
+  const std::uint32_t sectionTable = directories + 16 * 8;
+  WriteLe16(b, kPeOffset + 4, contents.pe32Plus ? 0x8664 : 0x14C);  // x64 or i386
+  WriteLe16(b, kPeOffset + 6, 2);                                     // sections
+  WriteLe16(b, kPeOffset + 20, static_cast<std::uint16_t>(sectionTable - kOptionalHeader));
+  WriteLe16(b, kOptionalHeader, contents.pe32Plus ? 0x20B : 0x10B);
+  WriteLe32(b, kOptionalHeader + 32, 0x1000);      // SectionAlignment
+  WriteLe32(b, kOptionalHeader + 36, kAlignment);  // FileAlignment
+  WriteLe32(b, kOptionalHeader + 60, kAlignment);  // SizeOfHeaders
+  WriteLe32(b, directories - 4, 16);               // NumberOfRvaAndSizes
+  WriteLe32(b, directories + 2 * 8, kRsrcRva);
+  WriteLe32(b, directories + 2 * 8 + 4, rsrcSize);
+  WriteLe32(b, directories + 4 * 8, contents.certificateOffset);
+  WriteLe32(b, directories + 4 * 8 + 4, contents.certificateSize);
+  WriteSection(b, sectionTable, ".text", 0x1000, 0x10, kAlignment);
+  WriteSection(b, sectionTable + 40, ".rsrc", kRsrcRva, rsrcSize, kRsrcOffset);
 }
 
 }  // namespace
@@ -86,11 +92,13 @@ SyntheticPe BuildPe(const PeContents& contents) {
   std::vector<std::uint8_t> bytes(kRsrcOffset + AlignUp(rsrcSize, kAlignment));
   WriteHeaders(bytes, contents, rsrcSize);
   std::copy(rsrc.begin(), rsrc.end(), bytes.begin() + kRsrcOffset);
-  return SyntheticPe{std::move(bytes), kSectionTable, kRsrcOffset, kRsrcRva};
+  const std::uint32_t directories = contents.pe32Plus ? kPe32PlusDirectoryTable : kPe32DirectoryTable;
+  return SyntheticPe{std::move(bytes), directories, directories + 16 * 8, kRsrcOffset, kRsrcRva};
 }
 
-std::vector<std::uint8_t> StubLikeImage() {
+std::vector<std::uint8_t> StubLikeImage(bool pe32Plus) {
   PeContents contents;
+  contents.pe32Plus = pe32Plus;
   contents.resources = {{u"HLVID", std::vector<std::uint8_t>(256)},
                     {u"_HLV_VERIFY", std::vector<std::uint8_t>(8)}};
   return BuildPe(contents).bytes;

@@ -1,4 +1,4 @@
-// Builds small, well-formed PE32 images for tests: DOS and PE headers, a
+// Builds small, well-formed PE32 or PE32+ images for tests: DOS and PE headers, a
 // code section and a resource section holding string-named resources of
 // one type, one language each. Tests damage the result through the
 // offsets it reports.
@@ -13,6 +13,7 @@
 namespace testsupport {
 
 struct PeContents {
+  bool pe32Plus = false;            // PE32+ for x64 instead of PE32 for x86
   std::uint16_t resourceType = 10;  // RCDATA
   std::vector<std::pair<std::u16string, std::vector<std::uint8_t>>> resources;
   std::uint32_t certificateOffset = 0;  // the security directory entry
@@ -21,6 +22,7 @@ struct PeContents {
 
 struct SyntheticPe {
   std::vector<std::uint8_t> bytes;  // ends exactly at the image end
+  std::uint32_t directoryTable;     // file offset of the first data directory
   std::uint32_t sectionTable;       // file offset of the first section header
   std::uint32_t resourceRoot;       // file offset of the resource directory root
   std::uint32_t resourceRva;
@@ -33,7 +35,7 @@ SyntheticPe BuildPe(const PeContents& contents);
 
 // Like the installer stub: zero-filled RCDATA "HLVID" (256 bytes) and
 // "_HLV_VERIFY" (8 bytes).
-std::vector<std::uint8_t> StubLikeImage();
+std::vector<std::uint8_t> StubLikeImage(bool pe32Plus = false);
 
 std::uint32_t ReadLe32(const std::vector<std::uint8_t>& bytes, std::size_t offset);
 void WriteLe32(std::vector<std::uint8_t>& bytes, std::size_t offset, std::uint32_t value);

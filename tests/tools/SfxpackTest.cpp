@@ -115,9 +115,36 @@ TEST_F(SfxpackTest, Build_AcceptsTheRealStub) {
 }
 #endif
 
+TEST_F(SfxpackTest, Build_TakesBothStubsAndInspectSaysWhichOne) {
+  WriteBytes(stub_, StubLikeImage(true));
+  ASSERT_EQ(Build(), 0) << err_.str();
+  const sfxpack::InstallerReport report = sfxpack::ReadInstaller(output_);
+  EXPECT_EQ(report.imageKind, "PE32+, x64");
+  EXPECT_EQ(report.stubArchitecture, "x64");
+  EXPECT_EQ(report.verifyValue, fs::file_size(output_));
+  std::ostringstream json;
+  sfxpack::PrintJsonReport(report, json);
+  EXPECT_EQ(boost::json::parse(json.str()).at("architecture"), "x64");
+}
+
+TEST_F(SfxpackTest, Build_RefusesImageForAnotherMachine) {
+  struct Case {
+    bool pe32Plus;
+    std::uint16_t machine;
+    const char* phrase;
+  };
+  for (const Case& c : {Case{false, 0x8664, "an image for PE32, x64"}, Case{true, 0x14C, "an image for PE32+, x86"},
+                        Case{true, 0xAA64, "an image for PE32+, ARM64"}}) {
+    auto bytes = StubLikeImage(c.pe32Plus);
+    testsupport::WriteLe16(bytes, 0x80 + 4, c.machine);
+    WriteBytes(stub_, bytes);
+    ExpectRefused(Build(), c.phrase);
+  }
+}
+
 TEST_F(SfxpackTest, Build_RefusesStubThatIsNotPe) {
   WriteText(stub_, "MZ but nothing more");
-  ExpectRefused(Build(), "is not a PE32 image");
+  ExpectRefused(Build(), "is not a Windows program (PE image)");
 }
 
 TEST_F(SfxpackTest, Build_RefusesStubWithoutEightByteVerifyResource) {

@@ -16,7 +16,7 @@ using forwarded::Utf8FromUtf16;
 kestlib::PeImage ParseImage(const std::vector<std::uint8_t>& bytes) {
   kestlib::PeImage image;
   if (kestlib::ParsePeImage(bytes.data(), bytes.size(), image) != kestlib::PeError::None)
-    throw PackError("the image is no longer a PE32 image");
+    throw PackError("the image is no longer a PE image");
   return image;
 }
 

@@ -10,6 +10,7 @@
 #include "Archiver.h"
 #include "Errors.h"
 #include "FileIo.h"
+#include "StubImage.h"
 #include "core/payload/Lzma2Blocks.h"
 #include "core/payload/PayloadFormat.h"
 #include "core/pe/ResourceSection.h"
@@ -95,12 +96,14 @@ InstallerReport ReadInstaller(const std::filesystem::path& path) {
   kestlib::PeImage image;
   const kestlib::PeError error = kestlib::ParsePeImage(bytes.data(), bytes.size(), image);
   if (error != kestlib::PeError::None)
-    throw PackError(Quoted(path) + " is not a PE32 image: " + kestlib::DescribePeError(error));
+    throw PackError(Quoted(path) + " is not a Windows program (PE image): " + kestlib::DescribePeError(error));
   const auto block = payload::FindConfigBlock(bytes.data(), bytes.size());
   if (!block)
     throw PackError(Quoted(path) + " holds no configuration block: no start marker with an " +
                     "end marker behind it in its first 20 MiB. Is it a built installer?");
 
+  r.imageKind = ImageKind(image);
+  r.stubArchitecture = StubArchitecture(image);
   r.imageEnd = kestlib::ImageEnd(image);
   r.blockOffset = block->offset;
   r.blockLength = block->length;
@@ -139,6 +142,10 @@ void ListItems(const std::filesystem::path& path, InstallerReport& r) {
 }
 
 void PrintReport(const InstallerReport& r, std::ostream& out) {
+  Row(out, "image");
+  out << r.imageKind
+      << (r.stubArchitecture ? " (the " + *r.stubArchitecture + " stub)" : std::string(" (not a setupsfx stub)"))
+      << '\n';
   Row(out, "file size");
   out << r.fileSize << " bytes\n";
   Row(out, "image end");

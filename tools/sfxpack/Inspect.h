@@ -15,6 +15,8 @@
 namespace sfxpack {
 
 struct InstallerReport {
+  std::string imageKind;                         // "PE32, x86"
+  std::optional<std::string> stubArchitecture;  // "x86" or "x64"
   std::uint64_t fileSize = 0;
   std::uint64_t imageEnd = 0;
   std::uint64_t blockOffset = 0;
@@ -34,7 +36,7 @@ struct InstallerReport {
 
 // Reads the layout of an installer the way the installer finds it: the
 // first block within the first 20 MiB. Throws PackError for a file that is
-// not a PE32 image or holds no block.
+// not a PE image or holds no block.
 InstallerReport ReadInstaller(const std::filesystem::path& path);
 
 // Where the file does not match what it records of itself, as the

@@ -38,6 +38,8 @@ const char* BlockState(forwarded::BlockResult result) {
 
 void PrintJsonReport(const InstallerReport& r, std::ostream& out) {
   json::object report;
+  report["image"] = r.imageKind;
+  report["architecture"] = r.stubArchitecture ? json::value(*r.stubArchitecture) : json::value(nullptr);
   report["fileSize"] = r.fileSize;
   report["imageEnd"] = r.imageEnd;
   report["startMarkerOffset"] = r.blockOffset - payload::kStartMarkerSize;

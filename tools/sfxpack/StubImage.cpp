@@ -33,7 +33,7 @@ void RefuseBytesBehindImage(const std::filesystem::path& path, const kestlib::Pe
 std::size_t LocateVerify(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
   kestlib::PeImage image;
   if (kestlib::ParsePeImage(bytes.data(), bytes.size(), image) != kestlib::PeError::None)
-    throw PackError("stub " + Quoted(path) + " is no longer a PE32 image after its resources were rewritten");
+    throw PackError("stub " + Quoted(path) + " is no longer a PE image after its resources were rewritten");
   const auto verify = kestlib::LocateResource(bytes.data(), bytes.size(), image, kestlib::kResourceTypeRcdata,
                                               kVerifyName);
   if (!verify)
@@ -45,6 +45,17 @@ std::size_t LocateVerify(const std::filesystem::path& path, const std::vector<st
 }
 
 }  // namespace
+
+std::optional<std::string> StubArchitecture(const kestlib::PeImage& image) {
+  if (image.magic == kestlib::kPe32Magic && image.machine == kestlib::kMachineI386) return "x86";
+  if (image.magic == kestlib::kPe32PlusMagic && image.machine == kestlib::kMachineAmd64) return "x64";
+  return std::nullopt;
+}
+
+std::string ImageKind(const kestlib::PeImage& image) {
+  return std::string(image.magic == kestlib::kPe32PlusMagic ? "PE32+" : "PE32") + ", " +
+         kestlib::MachineName(image.machine);
+}
 
 StubImage LoadStub(const std::filesystem::path& path) {
   const std::uint64_t fileSize = InputFileSize(path, "stub");
@@ -58,8 +69,11 @@ StubImage LoadStub(const std::filesystem::path& path) {
   kestlib::PeImage image;
   const kestlib::PeError error = kestlib::ParsePeImage(data, size, image);
   if (error != kestlib::PeError::None)
-    throw PackError("stub " + Quoted(path) + " is not a PE32 image: " +
+    throw PackError("stub " + Quoted(path) + " is not a Windows program (PE image): " +
                     kestlib::DescribePeError(error));
+  if (!StubArchitecture(image))
+    throw PackError("stub " + Quoted(path) + " is an image for " + ImageKind(image) +
+                    "; setupsfx stubs are PE32 for x86 (setupsfx.exe) or PE32+ for x64 (setupsfx64.exe)");
   if (const auto marker = payload::FindAnyMarker(data, size))
     throw PackError("stub " + Quoted(path) + " already holds a payload marker at offset " +
                     std::to_string(*marker) + ": is it a built installer? Use the bare stub");
