@@ -1,7 +1,11 @@
 # Boost: Debian's headers; on Windows the compiled libraries that
-# scripts/bootstrap built for MinGW, on Linux Debian's own.
+# scripts/bootstrap built for MinGW (i686 or x86-64), on Linux Debian's own.
 if(WIN32)
-  set(BOOST_MINGW_LIB "${SETUPSFX_CACHE}/boost-mingw/lib")
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(BOOST_MINGW_LIB "${SETUPSFX_CACHE}/boost-mingw64/lib")
+  else()
+    set(BOOST_MINGW_LIB "${SETUPSFX_CACHE}/boost-mingw/lib")
+  endif()
   if(NOT EXISTS "${BOOST_MINGW_LIB}/libboost_filesystem.a")
     message(FATAL_ERROR "Boost for MinGW not found in ${BOOST_MINGW_LIB}; run scripts/bootstrap")
   endif()
