@@ -9,23 +9,34 @@
 namespace kestlib {
 namespace {
 
+// Both builds name the folders as Windows Installer does for a 32-bit
+// package: the plain names are the 32-bit folders, which the 32-bit build
+// gets under WOW64 and the 64-bit build must ask for by name.
+#ifdef _WIN64
+constexpr int kProgramFiles32 = CSIDL_PROGRAM_FILESX86;
+constexpr int kCommonFiles32 = CSIDL_PROGRAM_FILES_COMMONX86;
+#else
+constexpr int kProgramFiles32 = CSIDL_PROGRAM_FILES;
+constexpr int kCommonFiles32 = CSIDL_PROGRAM_FILES_COMMON;
+#endif
+
 std::map<std::wstring, FolderEntry> BuildTable() {
-  const bool wow64 = RunsUnderWow64();
+  const bool os64 = RunsOn64BitWindows();
   const FolderEntry none;
   std::map<std::wstring, FolderEntry> table = {
       {L"AdminToolsFolder", {CSIDL_COMMON_ADMINTOOLS, {}}},
       {L"AppDataFolder", {CSIDL_APPDATA, {}}},
       {L"CommonAppDataFolder", {CSIDL_COMMON_APPDATA, {}}},
-      {L"CommonFilesFolder", {CSIDL_PROGRAM_FILES_COMMON, {}}},
-      {L"CommonFiles64Folder", wow64 ? FolderEntry{-1, L"CommonProgramW6432"} : none},
+      {L"CommonFilesFolder", {kCommonFiles32, {}}},
+      {L"CommonFiles64Folder", os64 ? FolderEntry{-1, L"CommonProgramW6432"} : none},
       {L"DesktopFolder", {CSIDL_COMMON_DESKTOPDIRECTORY, {}}},
       {L"FavoritesFolder", {CSIDL_FAVORITES, {}}},
       {L"FontsFolder", {CSIDL_FONTS, {}}},
       {L"LocalAppDataFolder", {CSIDL_LOCAL_APPDATA, {}}},
       {L"MyPicturesFolder", {CSIDL_MYPICTURES, {}}},
       {L"PersonalFolder", {CSIDL_PERSONAL, {}}},
-      {L"ProgramFilesFolder", {CSIDL_PROGRAM_FILES, {}}},
-      {L"ProgramFiles64Folder", wow64 ? FolderEntry{-1, L"ProgramW6432"} : none},
+      {L"ProgramFilesFolder", {kProgramFiles32, {}}},
+      {L"ProgramFiles64Folder", os64 ? FolderEntry{-1, L"ProgramW6432"} : none},
       {L"ProgramMenuFolder", {CSIDL_COMMON_PROGRAMS, {}}},
       {L"SendToFolder", {CSIDL_SENDTO, {}}},
       {L"StartMenuFolder", {CSIDL_COMMON_STARTMENU, {}}},
@@ -62,8 +73,8 @@ std::map<std::wstring, FolderEntry> BuildTable() {
       {L"WIX_DIR_RESOURCES", {CSIDL_RESOURCES, {}}},
   };
   // The 32-bit folders on 32-bit Windows, the 64-bit ones on 64-bit Windows.
-  table[L"ProgramFiles6432Folder"] = table[wow64 ? L"ProgramFiles64Folder" : L"ProgramFilesFolder"];
-  table[L"CommonFiles6432Folder"] = table[wow64 ? L"CommonFiles64Folder" : L"CommonFilesFolder"];
+  table[L"ProgramFiles6432Folder"] = table[os64 ? L"ProgramFiles64Folder" : L"ProgramFilesFolder"];
+  table[L"CommonFiles6432Folder"] = table[os64 ? L"CommonFiles64Folder" : L"CommonFilesFolder"];
   return table;
 }
 

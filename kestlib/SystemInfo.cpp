@@ -4,7 +4,10 @@
 
 namespace kestlib {
 
-bool RunsUnderWow64() {
+bool RunsOn64BitWindows() {
+#ifdef _WIN64
+  return true;
+#else
   // Looked up at run time: not every system has the function.
   using IsWow64ProcessFn = BOOL(WINAPI*)(HANDLE, PBOOL);
   const HMODULE kernel = GetModuleHandleW(L"kernel32");
@@ -13,6 +16,7 @@ bool RunsUnderWow64() {
              : nullptr;
   BOOL wow64 = FALSE;
   return isWow64 && isWow64(GetCurrentProcess(), &wow64) && wow64;
+#endif
 }
 
 std::wstring SystemFolder() {

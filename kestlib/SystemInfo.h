@@ -7,9 +7,9 @@
 
 namespace kestlib {
 
-// True on 64-bit Windows, where this 32-bit program runs under WOW64; false
-// also where the system cannot be asked.
-bool RunsUnderWow64();
+// True on 64-bit Windows: always for the 64-bit build, under WOW64 for the
+// 32-bit one, which gets false also where the system cannot be asked.
+bool RunsOn64BitWindows();
 
 // The system folder as the system reports it; empty when it cannot be read.
 std::wstring SystemFolder();

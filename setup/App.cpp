@@ -274,7 +274,7 @@ std::int32_t CApp::RunExtraction() {
   settings.setupShow = LanguageInt(ck::kSetupShow, 1);
   settings.setupFileName = LanguageValue(ck::kSetupFileName, ck::kDefaultSetupFileName);
   settings.setupParams = LanguageValue(ck::kSetupParams, L"");
-  if (kestlib::RunsUnderWow64()) {
+  if (kestlib::RunsOn64BitWindows()) {
     const std::wstring name64 = LanguageValue(ck::kSetupFileName64, L"");
     if (!name64.empty()) settings.setupFileName = name64;
   }

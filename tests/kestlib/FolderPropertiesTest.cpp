@@ -54,7 +54,7 @@ TEST(FolderPath, UnknownOrMiscasedNamesAndFoldersWithoutSourceAreEmpty) {
 }
 
 TEST(FolderPath, SixtyFourBitFoldersFollowTheSystem) {
-  if (kestlib::RunsUnderWow64()) {
+  if (kestlib::RunsOn64BitWindows()) {
     EXPECT_EQ(FolderPath(L"ProgramFiles64Folder", false), Environment(L"ProgramW6432"));
     EXPECT_FALSE(FolderPath(L"ProgramFiles64Folder", false).empty());
     EXPECT_EQ(FolderPath(L"ProgramFiles6432Folder", false), FolderPath(L"ProgramFiles64Folder", false));
@@ -65,7 +65,11 @@ TEST(FolderPath, SixtyFourBitFoldersFollowTheSystem) {
     EXPECT_EQ(FolderPath(L"ProgramFiles6432Folder", false), FolderPath(L"ProgramFilesFolder", false));
     EXPECT_EQ(FolderPath(L"CommonFiles6432Folder", false), FolderPath(L"CommonFilesFolder", false));
   }
-  EXPECT_EQ(FolderPath(L"ProgramFilesFolder", false), ShellFolder(CSIDL_PROGRAM_FILES));
+  // The 32-bit folder on 64-bit Windows, also for the 64-bit build.
+  EXPECT_EQ(FolderPath(L"ProgramFilesFolder", false),
+            ShellFolder(kestlib::RunsOn64BitWindows() ? CSIDL_PROGRAM_FILESX86 : CSIDL_PROGRAM_FILES));
+  EXPECT_EQ(FolderPath(L"CommonFilesFolder", false),
+            ShellFolder(kestlib::RunsOn64BitWindows() ? CSIDL_PROGRAM_FILES_COMMONX86 : CSIDL_PROGRAM_FILES_COMMON));
 }
 
 TEST(FolderMap, HoldsEveryNameWithItsCurrentFolder) {
