@@ -6,12 +6,14 @@
 #include <filesystem>
 #include <fstream>
 #include <ios>
+#include <iterator>
 #include <string>
 #include <vector>
 
 #include "Installers.h"
 #include "ProcessDriver.h"
 #include "TempDir.h"
+#include "core/pe/PeImage.h"
 
 namespace {
 
@@ -27,24 +29,16 @@ std::wstring SizeText(std::uintmax_t expected, std::uintmax_t actual) {
          std::to_wstring(actual);
 }
 
-std::vector<char> ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<char>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-std::uint32_t ReadLe32(const std::vector<char>& bytes, std::size_t offset) {
-  std::uint32_t value = 0;
-  for (std::size_t i = 4; i-- > 0;) value = value << 8 | static_cast<std::uint8_t>(bytes.at(offset + i));
-  return value;
-}
-
 // Where the certificate table that the PE header names ends: the size a
-// signed installer must have. The stub is PE32, whose security entry lies
-// 152 bytes into the PE header.
+// signed installer must have.
 std::uintmax_t SignatureEnd(const fs::path& installer) {
-  const std::vector<char> bytes = ReadAll(installer);
-  const std::uint32_t header = ReadLe32(bytes, 60);
-  return std::uintmax_t{ReadLe32(bytes, header + 152)} + ReadLe32(bytes, header + 156);
+  std::ifstream in(installer, std::ios::binary);
+  const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  kestlib::PeImage image;
+  EXPECT_EQ(kestlib::ParsePeImage(bytes.data(), bytes.size(), image), kestlib::PeError::None);
+  const auto table = kestlib::CertificateTable(image);
+  EXPECT_TRUE(table);
+  return table ? std::uintmax_t{table->address} + table->size : 0;
 }
 
 class IntegrityTest : public ::testing::Test {

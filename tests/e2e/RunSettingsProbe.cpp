@@ -1,14 +1,15 @@
 // Stands in for the installation in a test build of the stub: it writes the
 // settings that start-up settled to the file named by SETUPSFX_PROBE_OUT,
-// one "field=value" line each, and two texts of the loaded culture, in
-// UTF-8, and ends with 0.
+// one "field=value" line each, two texts of the loaded culture and the
+// folder properties, in UTF-8, and ends with 0.
 #include <windows.h>
 
 #include <fstream>
 #include <string>
 
-#include "setup/startup/Installation.h"
+#include "kestlib/FolderProperties.h"
 #include "kestlib/io/Utf8.h"
+#include "setup/startup/Installation.h"
 
 std::int32_t RunInstallation(const RunSettings& s, const kestlib::IStringResources& strings) {
   wchar_t path[MAX_PATH] = {};
@@ -37,5 +38,8 @@ std::int32_t RunInstallation(const RunSettings& s, const kestlib::IStringResourc
   // Texts of the loaded culture: one from its table, one it may override.
   line("cancelText", strings.GetText(L"Cancel"));
   line("startSetupText", strings.GetText(L"StartSetup"));
+  // Every folder property, for comparing the two builds of the stub.
+  for (const auto& [name, folder] : kestlib::FolderMap())
+    out << "folder." << kestlib::Utf8FromWide(name) << '=' << kestlib::Utf8FromWide(folder) << '\n';
   return 0;
 }

@@ -14,6 +14,7 @@
 #include "Installers.h"
 #include "ProcessDriver.h"
 #include "TempDir.h"
+#include "kestlib/SystemInfo.h"
 
 namespace {
 
@@ -21,19 +22,15 @@ namespace fs = std::filesystem;
 using testsupport::Quoted;
 using testsupport::Utf8;
 
-bool RunsUnderWow64() {
-  BOOL wow64 = FALSE;
-  return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
-}
-
 class RunSettingsTest : public ::testing::Test {
  protected:
   // Packs the configuration, runs the installer with the arguments from the
   // working folder and returns the settings it reported.
   std::map<std::string, std::string> Run(const std::string& config, const std::wstring& args = L"",
-                                         const std::wstring& name = L"setup.exe") {
+                                         const std::wstring& name = L"setup.exe",
+                                         const wchar_t* stub = SETUPSFX_PROBE_STUB) {
     const fs::path installer = m_dir / name;
-    testsupport::PackInstaller(SETUPSFX_PROBE_STUB, config, installer);
+    testsupport::PackInstaller(stub, config, installer);
     const fs::path report = m_dir / L"settings.txt";
     fs::remove(report);
     SetEnvironmentVariableW(L"SETUPSFX_PROBE_OUT", report.c_str());
@@ -159,10 +156,29 @@ TEST_F(RunSettingsTest, ExtractDirReferencesBecomeTheExtractionFolder) {
 
 TEST_F(RunSettingsTest, SetupFileName64CountsOnlyOn64BitWindows) {
   auto s = Run("[main]\nSetupFileName=setup32.exe\nSetupFileName64=setup64.exe\n");
-  EXPECT_EQ(s["setupFileName"], RunsUnderWow64() ? "setup64.exe" : "setup32.exe");
+  EXPECT_EQ(s["setupFileName"], kestlib::RunsOn64BitWindows() ? "setup64.exe" : "setup32.exe");
   auto empty64 = Run("[main]\nSetupFileName=setup32.exe\nSetupFileName64=\n");
   EXPECT_EQ(empty64["setupFileName"], "setup32.exe");
 }
+
+#ifdef SETUPSFX_PEER_PROBE_STUB
+// One configuration means the same on one 64-bit Windows to both builds of
+// the stub: the same folders and the same setup program.
+TEST_F(RunSettingsTest, BothBuildsSettleTheSameFoldersAndSetupFile) {
+  if (!kestlib::RunsOn64BitWindows()) GTEST_SKIP() << "the other build runs only on 64-bit Windows";
+  if (!fs::exists(SETUPSFX_PEER_PROBE_STUB)) GTEST_SKIP() << "the other build is not there";
+  const std::string config =
+      "[main]\nSetupFileName=[ProgramFilesFolder]a.exe\nSetupFileName64=[ProgramFiles64Folder]b.exe\n"
+      "SetupParams=[CommonFilesFolder]|[CommonFiles64Folder]|[ProgramFiles6432Folder]\n";
+  auto own = Run(config, L"", L"own.exe");
+  auto peer = Run(config, L"", L"peer.exe", SETUPSFX_PEER_PROBE_STUB);
+  for (auto* s : {&own, &peer}) s->erase("archivePath"), s->erase("extractDir");
+  EXPECT_EQ(own, peer);
+  EXPECT_EQ(own["setupFileName"], own["folder.ProgramFiles64Folder"] + "\\b.exe");
+  EXPECT_NE(own["folder.ProgramFilesFolder"], own["folder.ProgramFiles64Folder"]);
+  EXPECT_FALSE(own["folder.CommonFiles64Folder"].empty());
+}
+#endif
 
 TEST_F(RunSettingsTest, ProductNameAndTextsTravelAsUnicode) {
   auto s = Run("[main]\nProductName=\xCE\xA9mega \xE2\x84\xA2\n");
