@@ -168,7 +168,7 @@ TEST_F(RunSettingsTest, BothBuildsSettleTheSameFoldersAndSetupFile) {
   if (!kestlib::RunsOn64BitWindows()) GTEST_SKIP() << "the other build runs only on 64-bit Windows";
   if (!fs::exists(SETUPSFX_PEER_PROBE_STUB)) GTEST_SKIP() << "the other build is not there";
   const std::string config =
-      "[main]\nSetupFileName=[ProgramFilesFolder]a.exe\nSetupFileName64=[ProgramFiles64Folder]b.exe\n"
+      "[main]\nSetupFileName=[ProgramFilesFolder]\\a.exe\nSetupFileName64=[ProgramFiles64Folder]\\b.exe\n"
       "SetupParams=[CommonFilesFolder]|[CommonFiles64Folder]|[ProgramFiles6432Folder]\n";
   auto own = Run(config, L"", L"own.exe");
   auto peer = Run(config, L"", L"peer.exe", SETUPSFX_PEER_PROBE_STUB);
