@@ -93,7 +93,7 @@ HRESULT QueryFreeSpace(const std::wstring& folder, std::uint64_t& available) {
   ULARGE_INTEGER forCaller;
   if (!GetDiskFreeSpaceExW(folder.c_str(), &forCaller, nullptr, nullptr)) {
     const DWORD error = GetLastError();
-    return error ? HRESULT_FROM_WIN32(error) : E_FAIL;
+    return error ? HRESULT_FROM_WIN32(error) : S_FALSE;
   }
   available = forCaller.QuadPart;
   return S_OK;

@@ -10,7 +10,9 @@
 #include "setup/extraction/ExtractWorker.h"
 
 // Bytes available to the calling user on the volume of a folder, or the
-// HRESULT of the failure. Replaceable so tests can set the boundary.
+// HRESULT of the failure; S_FALSE when the query failed without a system
+// error, which lets the extraction go on unchecked. Replaceable so tests
+// can set the boundary.
 using FreeSpaceQuery = std::function<HRESULT(const std::wstring& folder, std::uint64_t& available)>;
 
 // GetDiskFreeSpaceExW for the folder.
