@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "setup/extraction/ExtractWorker.h"
@@ -26,6 +27,9 @@ struct ExtractOutcome {
   HRESULT result = S_OK;
   // The engine's own description of the failure, when it gave one.
   std::wstring message;
+  // Set when the engine threw a value of its own rather than a result: the
+  // number it threw (an exit code or an internal check), 0 for a text.
+  std::optional<std::int32_t> engineCode = std::nullopt;
 };
 
 // Extracts every item of the archive in the worker's file into the worker's
