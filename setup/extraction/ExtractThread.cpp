@@ -2,7 +2,7 @@
 
 #include <cwchar>
 
-#include "kestlib/DeleteDirectoryTree.h"
+#include "setup/startup/TempFolder.h"
 #include "kestlib/ErrorText.h"
 
 namespace {
@@ -97,7 +97,5 @@ void CExtractThread::Post(UINT message) const {
 void CExtractThread::RemoveFailedExtraction() const {
   if (!m_params.deleteOnFailure) return;
   Post(WM_SFX_DELETING_FILES);
-  kestlib::DeleteDirectoryTree(m_params.destination, kestlib::DeleteTreeFlags::RemoveRoot |
-                                                         kestlib::DeleteTreeFlags::Recurse |
-                                                         kestlib::DeleteTreeFlags::ClearReadOnly);
+  RemoveRunFolder(m_params.destination);
 }
