@@ -2,11 +2,10 @@
 
 #include <ntsecapi.h>
 
-#include <filesystem>
-#include <system_error>
 
 #include "kestlib/DeleteDirectoryTree.h"
 #include "kestlib/ErrorText.h"
+#include "kestlib/Holders.h"
 #include "kestlib/Log.h"
 
 namespace {
@@ -26,16 +25,24 @@ HRESULT RemoveTree(const std::wstring& folder) {
 }
 
 // Marks what is left of the folder for removal at the next restart, items
-// before the folders that hold them; false when the system refuses (only
+// before the folders that hold them; a link is marked itself, what it
+// points to is never entered. False when the system refuses (only
 // administrators may ask).
 bool RemoveAtRestart(const std::wstring& folder) {
-  namespace fs = std::filesystem;
-  std::vector<fs::path> items;
-  std::error_code error;
-  for (fs::recursive_directory_iterator it(folder, error), end; !error && it != end; it.increment(error))
-    items.push_back(it->path());
-  for (auto item = items.rbegin(); item != items.rend(); ++item)
-    if (!MoveFileExW(item->c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) return false;
+  WIN32_FIND_DATAW found;
+  kestlib::UniqueFind find(FindFirstFileExW((folder + L"\\*").c_str(), FindExInfoBasic, &found,
+                                            FindExSearchNameMatch, nullptr, 0));
+  if (find) {
+    do {
+      const std::wstring name = found.cFileName;
+      if (name == L"." || name == L"..") continue;
+      const std::wstring item = folder + L'\\' + name;
+      const bool descend = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+                           !(found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+      if (descend ? !RemoveAtRestart(item) : !MoveFileExW(item.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT))
+        return false;
+    } while (FindNextFileW(find.get(), &found));
+  }
   return MoveFileExW(folder.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != FALSE;
 }
 }  // namespace
