@@ -7,6 +7,8 @@
 #include <shlobj.h>
 #include <shlwapi.h>
 
+#include <cwchar>
+#include <string>
 #include <system_error>
 
 #include <boost/exception/info.hpp>
@@ -28,6 +30,13 @@ namespace {
 // A failed COM call: its result in the system category.
 void Check(HRESULT hr, const char* text, const std::wstring& path, const boost::source_location& where) {
   if (FAILED(hr)) Raise(std::error_code(hr, std::system_category()), text, path, where);
+}
+
+// A class or interface id in its braced form, as narrow text.
+std::string IdText(REFIID id) {
+  wchar_t text[40] = {};
+  StringFromGUID2(id, text, 40);
+  return std::string(text, text + wcslen(text));
 }
 
 // A shell object without an interface that it should have.
@@ -62,13 +71,18 @@ ComPtr<IShellFolderViewDual> DesktopFolderView(const std::wstring& file) {
         "Could not query service IShellBrowser", file, BOOST_CURRENT_LOCATION);
   ComPtr<IShellView> view;
   Check(browser->QueryActiveShellView(view.put()), "Could not query active IShellView", file, BOOST_CURRENT_LOCATION);
+  // Used only through the interface that the view itself confirms.
+  ComPtr<IShellView> shellView;
+  Check(view->QueryInterface(IID_IShellView, shellView.put_void()),
+        ("Could not query interface: " + IdText(IID_IShellView)).c_str(), file, BOOST_CURRENT_LOCATION);
 
   ComPtr<IDispatch> background;
-  Check(view->GetItemObject(SVGIO_BACKGROUND, IID_IDispatch, background.put_void()),
+  Check(shellView->GetItemObject(SVGIO_BACKGROUND, IID_IDispatch, background.put_void()),
         "Could not get item object SVGIO_BACKGROUND from desktop folder view", file, BOOST_CURRENT_LOCATION);
   ComPtr<IShellFolderViewDual> folderView;
   Check(background->QueryInterface(IID_IShellFolderViewDual, folderView.put_void()),
-        "Could not query interface IShellFolderViewDual from desktop folder view", file, BOOST_CURRENT_LOCATION);
+        ("Could not query interface from desktop folder view: " + IdText(IID_IShellFolderViewDual)).c_str(), file,
+        BOOST_CURRENT_LOCATION);
   return folderView;
 }
 
@@ -105,7 +119,7 @@ void OpenFolder(const std::wstring& folder) {
   UniqueVariant target;
   SetString(target, folder, folder);
   AllowSetForegroundWindow(ASFW_ANY);
-  Check(shell->Open(target.get()), "IShellDispatch::Open failed", folder, BOOST_CURRENT_LOCATION);
+  Check(shell->Open(target.get()), "IShellDispatch::ShellExecute failed", folder, BOOST_CURRENT_LOCATION);
 }
 
 }  // namespace
@@ -114,7 +128,7 @@ void ShellExecuteFromDesktop(const std::wstring& file, const std::optional<std::
                              const std::optional<std::wstring>& folder, const std::optional<std::wstring>& verb,
                              int show, DesktopExecuteOptions options) {
   if (file.empty())
-    Raise(std::make_error_code(std::errc::invalid_argument), "The file must not be empty", file,
+    Raise(std::make_error_code(std::errc::invalid_argument), "The pszFile parameter must not be nullptr", file,
           BOOST_CURRENT_LOCATION);
   if (file.back() == L'\\') return OpenFolder(file);
 

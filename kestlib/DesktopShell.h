@@ -23,8 +23,8 @@ enum class DesktopExecuteOptions : std::uint32_t {
 //
 // Every failure raises std::system_error with Boost error information
 // (tag_errinfo_code, tag_errinfo_path with file, the throwing function):
-// an empty file is the generic invalid_argument ("The file must not be
-// empty"); a missing shell interface the generic not_supported; other
+// an empty file is the generic invalid_argument ("The pszFile parameter
+// must not be nullptr"); a missing shell interface the generic not_supported; other
 // failures carry the COM result in the system category, e.g. "Could not
 // find desktop shell window" when no desktop shell runs.
 void ShellExecuteFromDesktop(const std::wstring& file, const std::optional<std::wstring>& arguments,

@@ -21,7 +21,7 @@ int CWinApp::ExitInstance() { return 0; }
 
 // Without a string table the buttons carry their English names.
 int CWinApp::DoMessageBox(const wchar_t* prompt, UINT type, UINT /*helpId*/) {
-  HWND owner = m_mainWindow ? m_mainWindow : GetActiveWindow();
+  HWND owner = MainWindow() ? MainWindow() : GetActiveWindow();
   return ShowStandardBox(owner, MemStringResources(), m_appName.c_str(), nullptr, prompt, type, 0);
 }
 
@@ -32,6 +32,14 @@ int CWinApp::Run(HINSTANCE instance) {
 }
 
 CWinApp* AfxGetApp() { return g_app; }
+
+MainWindowScope::MainWindowScope(const CDialog& dialog) {
+  if (g_app) g_app->SetMainWindow(&dialog);
+}
+
+MainWindowScope::~MainWindowScope() {
+  if (g_app) g_app->SetMainWindow(nullptr);
+}
 
 int AfxMessageBox(const std::wstring& text, UINT type, UINT helpId) {
   CWinApp* app = AfxGetApp();

@@ -8,6 +8,8 @@
 
 #include <string>
 
+#include "kestlib/framework/Dialog.h"
+
 namespace kestlib {
 
 class CWinApp {
@@ -30,13 +32,24 @@ class CWinApp {
   // The default caption of message boxes.
   const std::wstring& AppName() const { return m_appName; }
   void SetAppName(const std::wstring& name) { m_appName = name; }
-  HWND MainWindow() const { return m_mainWindow; }
-  void SetMainWindow(HWND window) { m_mainWindow = window; }
+  // The main window's handle; null without one or before it is created.
+  HWND MainWindow() const { return m_mainWindow ? m_mainWindow->GetSafeHwnd() : nullptr; }
+  void SetMainWindow(const CDialog* dialog) { m_mainWindow = dialog; }
 
  private:
   std::wstring m_appName;
   HINSTANCE m_instance = nullptr;
-  HWND m_mainWindow = nullptr;
+  const CDialog* m_mainWindow = nullptr;
+};
+
+// Makes a dialog the application's main window for the scope's lifetime,
+// so that message boxes know the program has a window of its own.
+class MainWindowScope {
+ public:
+  explicit MainWindowScope(const CDialog& dialog);
+  ~MainWindowScope();
+  MainWindowScope(const MainWindowScope&) = delete;
+  MainWindowScope& operator=(const MainWindowScope&) = delete;
 };
 
 CWinApp* AfxGetApp();

@@ -3,12 +3,12 @@
 #include "setup/extraction/ExtractCallback.h"
 
 #include <Common/MyException.h>
+#include <7zip/UI/Common/ExitCode.h>
 #include <7zip/UI/Common/Extract.h>
 #include <7zip/UI/Common/LoadCodecs.h>
 
 #include <shlobj.h>
 
-#include <cstring>
 #include <new>
 
 namespace {
@@ -55,6 +55,18 @@ CObjectVector<COpenType> LimitedSearch() {
   return types;
 }
 
+// A narrow text the engine threw, in the thread's ANSI code page.
+ExtractOutcome EngineText(const char* text) {
+  std::wstring wide;
+  const int length = MultiByteToWideChar(CP_THREAD_ACP, 0, text, -1, nullptr, 0);
+  if (length > 1) {
+    wide.resize(static_cast<std::size_t>(length));
+    MultiByteToWideChar(CP_THREAD_ACP, 0, text, -1, &wide[0], length);
+    wide.pop_back();
+  }
+  return {E_FAIL, wide, 0};
+}
+
 ExtractOutcome RunEngine(IExtractWorker& worker, const std::wstring& destination,
                          const FreeSpaceQuery& freeSpace) {
   CCodecs* codecs = new CCodecs;
@@ -93,7 +105,7 @@ HRESULT QueryFreeSpace(const std::wstring& folder, std::uint64_t& available) {
   ULARGE_INTEGER forCaller;
   if (!GetDiskFreeSpaceExW(folder.c_str(), &forCaller, nullptr, nullptr)) {
     const DWORD error = GetLastError();
-    return error ? HRESULT_FROM_WIN32(error) : E_FAIL;
+    return error ? HRESULT_FROM_WIN32(error) : S_FALSE;
   }
   available = forCaller.QuadPart;
   return S_OK;
@@ -115,8 +127,15 @@ ExtractOutcome ExtractArchive(IExtractWorker& worker, FreeSpaceQuery freeSpace) 
   } catch (const std::bad_alloc&) {
     return {E_OUTOFMEMORY, {}};
   } catch (const char* text) {
-    // The engine's own texts are ASCII.
-    return {E_FAIL, std::wstring(text, text + strlen(text))};
+    return EngineText(text);
+  } catch (const AString& text) {
+    return EngineText(text.Ptr());
+  } catch (const UString& text) {
+    return {E_FAIL, text.Ptr(), 0};
+  } catch (NExitCode::EEnum code) {
+    return {E_FAIL, {}, static_cast<std::int32_t>(code)};
+  } catch (int code) {
+    return {E_FAIL, {}, code};
   } catch (...) {
     return {E_UNEXPECTED, {}};
   }

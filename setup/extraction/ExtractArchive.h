@@ -5,12 +5,15 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "setup/extraction/ExtractWorker.h"
 
 // Bytes available to the calling user on the volume of a folder, or the
-// HRESULT of the failure. Replaceable so tests can set the boundary.
+// HRESULT of the failure; S_FALSE when the query failed without a system
+// error, which lets the extraction go on unchecked. Replaceable so tests
+// can set the boundary.
 using FreeSpaceQuery = std::function<HRESULT(const std::wstring& folder, std::uint64_t& available)>;
 
 // GetDiskFreeSpaceExW for the folder.
@@ -24,6 +27,9 @@ struct ExtractOutcome {
   HRESULT result = S_OK;
   // The engine's own description of the failure, when it gave one.
   std::wstring message;
+  // Set when the engine threw a value of its own rather than a result: the
+  // number it threw (an exit code or an internal check), 0 for a text.
+  std::optional<std::int32_t> engineCode = std::nullopt;
 };
 
 // Extracts every item of the archive in the worker's file into the worker's

@@ -99,8 +99,9 @@ Z7_COM7F_IMF(CExtractCallback::SetTotal(UInt64 total)) {
   m_total = total;
   std::uint64_t available = 0;
   const HRESULT queried = m_freeSpace(m_destination, available);
-  if (queried != S_OK) return FAILED(queried) ? queried : E_FAIL;
-  if (!HasRoomFor(total, available)) return kDiskFull;
+  if (FAILED(queried)) return queried;
+  // A query that failed without a reason gives nothing to refuse on.
+  if (queried == S_OK && !HasRoomFor(total, available)) return kDiskFull;
   return ContinueUnlessStopped();
 }
 

@@ -2,7 +2,7 @@
 
 #include <cwchar>
 
-#include "kestlib/DeleteDirectoryTree.h"
+#include "setup/startup/TempFolder.h"
 #include "kestlib/ErrorText.h"
 
 namespace {
@@ -15,13 +15,13 @@ ExtractErrorInfo DescribeFailure(const ExtractOutcome& outcome, const std::wstri
                                  std::uint64_t totalSize) {
   ExtractErrorInfo info;
   info.code = outcome.result;
-  if (outcome.result == kInvalidData || outcome.result == kCrcError) {
-    info.kind = ExtractBadArchive;
-  } else if (outcome.result == E_FAIL && !outcome.message.empty()) {
-    // The engine's own words, without a system error behind them.
+  if (!outcome.message.empty() || outcome.engineCode) {
+    // The engine's own words say more than the result they ended with.
     info.kind = ExtractFailure;
-    info.code = 0;
+    info.code = outcome.engineCode.value_or(0);
     info.message = outcome.message;
+  } else if (outcome.result == kInvalidData || outcome.result == kCrcError) {
+    info.kind = ExtractBadArchive;
   } else {
     info.kind = ExtractSystemError;
     info.item = currentItem;
@@ -97,7 +97,5 @@ void CExtractThread::Post(UINT message) const {
 void CExtractThread::RemoveFailedExtraction() const {
   if (!m_params.deleteOnFailure) return;
   Post(WM_SFX_DELETING_FILES);
-  kestlib::DeleteDirectoryTree(m_params.destination, kestlib::DeleteTreeFlags::RemoveRoot |
-                                                         kestlib::DeleteTreeFlags::Recurse |
-                                                         kestlib::DeleteTreeFlags::ClearReadOnly);
+  RemoveRunFolder(m_params.destination);
 }

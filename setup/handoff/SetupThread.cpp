@@ -2,7 +2,7 @@
 
 #include "setup/handoff/ForwardedData.h"
 #include "setup/extraction/WindowMessages.h"
-#include "kestlib/DeleteDirectoryTree.h"
+#include "setup/startup/TempFolder.h"
 #include "kestlib/ProcessLaunch.h"
 
 namespace {
@@ -33,10 +33,7 @@ DWORD CSetupThread::Run() {
     ran = false;
     code = ERROR_NOT_ENOUGH_MEMORY;
   }
-  if (!m_info.cleanupFolder.empty())
-    kestlib::DeleteDirectoryTree(m_info.cleanupFolder, kestlib::DeleteTreeFlags::RemoveRoot |
-                                                           kestlib::DeleteTreeFlags::Recurse |
-                                                           kestlib::DeleteTreeFlags::ClearReadOnly);
+  if (!m_info.cleanupFolder.empty()) RemoveRunFolder(m_info.cleanupFolder);
   if (m_info.window) PostMessageW(m_info.window, WM_SFX_SETUP_DONE, code, ran ? 1 : 0);
   return 0;
 }

@@ -19,8 +19,9 @@ HRESULT OpenFileWithRetry(const std::wstring& path, kestlib::UniqueFile& file) {
   HRESULT hr = S_OK;
   for (int attempt = 1; attempt <= kOpenAttempts; ++attempt) {
     // Another process (a virus scanner, the browser finishing a download)
-    // may hold the file for a moment.
-    if (attempt > 1) Sleep(kOpenRetryPauseMs);
+    // may hold the file for a moment, most likely just after it appeared:
+    // each attempt but the last waits before it, the first included.
+    if (attempt < kOpenAttempts) Sleep(kOpenRetryPauseMs);
     file.reset(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                            nullptr));
     if (file) return S_OK;

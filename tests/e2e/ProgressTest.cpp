@@ -88,6 +88,18 @@ class ProgressTest : public ::testing::Test {
     return installer;
   }
 
+  // The report of the damaged archive, or null when none appeared in time.
+  static HWND FindCorruptReport(testsupport::ProcessDriver& run) {
+    const ULONGLONG deadline = GetTickCount64() + kTimeLimit;
+    while (GetTickCount64() < deadline && !run.WaitForExit(50)) {
+      for (HWND window : run.VisibleWindows()) {
+        const auto texts = testsupport::StaticTexts(window);
+        if (std::find(texts.begin(), texts.end(), kCorruptText) != texts.end()) return window;
+      }
+    }
+    return nullptr;
+  }
+
   // Presses Cancel on the running progress dialog and gives the question
   // the answer; the dialog is returned for further checks.
   static void AnswerCancelQuestion(testsupport::ProcessDriver& run, int answer, HWND& dialog) {
@@ -165,19 +177,24 @@ TEST_F(ProgressTest, ShowingTheDialogAgainStartsNoSecondExtraction) {
 TEST_F(ProgressTest, DamagedArchiveIsReportedAndFails) {
   const fs::path installer = PackDamaged();
   testsupport::ProcessDriver run(Quoted(installer.wstring()) + L" /qb");
-  HWND box = nullptr;
-  const ULONGLONG deadline = GetTickCount64() + kTimeLimit;
-  while (!box && GetTickCount64() < deadline && !run.WaitForExit(50)) {
-    for (HWND window : run.VisibleWindows()) {
-      const auto texts = testsupport::StaticTexts(window);
-      if (std::find(texts.begin(), texts.end(), kCorruptText) != texts.end()) box = window;
-    }
-  }
+  HWND box = FindCorruptReport(run);
   ASSERT_NE(box, nullptr) << "no error report appeared";
   ASSERT_TRUE(testsupport::PressButton(box, IDOK));
   ASSERT_TRUE(run.WaitForExit(kTimeLimit));
   EXPECT_EQ(run.ExitCode(), kPreparationFailed);
   EXPECT_TRUE(m_temp.RunFolders().empty());
+}
+
+// The progress dialog is on the task bar already; a box of its run does
+// not add a second button.
+TEST_F(ProgressTest, ReportDuringTheRunHasNoTaskBarButtonOfItsOwn) {
+  const fs::path installer = PackDamaged();
+  testsupport::ProcessDriver run(Quoted(installer.wstring()));
+  HWND box = FindCorruptReport(run);
+  ASSERT_NE(box, nullptr) << "no error report appeared";
+  EXPECT_EQ(GetWindowLongW(box, GWL_EXSTYLE) & WS_EX_APPWINDOW, 0);
+  ASSERT_TRUE(testsupport::PressButton(box, IDOK));
+  ASSERT_TRUE(run.WaitForExit(kTimeLimit));
 }
 
 TEST_F(ProgressTest, SilentRunOfADamagedArchiveShowsNothingAndFails) {

@@ -51,6 +51,7 @@ TEST(ShellExecuteFromDesktopTest, ShellExecuteFromDesktop_RefusesEmptyFileAsInva
     FAIL() << "no error";
   } catch (const std::system_error& error) {
     EXPECT_EQ(std::make_error_code(std::errc::invalid_argument), error.code());
+    EXPECT_NE(std::string::npos, std::string(error.what()).find("The pszFile parameter must not be nullptr"));
   }
 }
 

@@ -173,6 +173,13 @@ TEST_F(ExtractArchiveTest, StopsWhenTheFreeSpaceCannotBeRead) {
   EXPECT_EQ(Extract(Installer("lzma2"), failing).result, E_ACCESSDENIED);
 }
 
+// A failed query with no system error behind it is no reason to stop.
+TEST_F(ExtractArchiveTest, ExtractsWhenTheFreeSpaceQueryFailsWithoutAReason) {
+  auto silent = [](const std::wstring&, std::uint64_t&) { return S_FALSE; };
+  ASSERT_EQ(Extract(Installer("lzma2"), silent).result, S_OK);
+  ExpectSameTree();
+}
+
 TEST_F(ExtractArchiveTest, StopsWhenTheUserCancelled) {
   worker.stop = true;
   EXPECT_EQ(Extract(Installer("lzma2")).result, E_ABORT);

@@ -114,6 +114,27 @@ TEST(DescribeFailure, SortsOutcomesByKind) {
   EXPECT_EQ(engine.message, L"Cannot open the file as archive");
 }
 
+// The engine's own words or number, whatever result the extraction ended with.
+TEST(DescribeFailure, KeepsWhatTheEngineSaidOrThrew) {
+  const struct {
+    ExtractOutcome outcome;
+    std::int32_t code;
+    const wchar_t* message;
+  } cases[] = {
+      {{HRESULT_FROM_WIN32(ERROR_CRC), L"ERROR: CRC Failed : a.txt"}, 0, L"ERROR: CRC Failed : a.txt"},
+      {{E_ACCESSDENIED, L"ERROR: Access is denied. : b.dll"}, 0, L"ERROR: Access is denied. : b.dll"},
+      {{E_FAIL, {}, 282228}, 282228, L""},
+      {{E_FAIL, {}, 2}, 2, L""},
+      {{E_FAIL, L"Can't create hasher", 0}, 0, L"Can't create hasher"},
+  };
+  for (const auto& c : cases) {
+    const ExtractErrorInfo info = DescribeFailure(c.outcome, L"x", 0);
+    EXPECT_EQ(info.kind, ExtractFailure) << c.code << " " << c.message;
+    EXPECT_EQ(info.code, c.code);
+    EXPECT_EQ(info.message, c.message);
+  }
+}
+
 class ExtractErrorReportTest : public ::testing::Test {
  protected:
   ExtractErrorReportTest() {

@@ -1,5 +1,5 @@
 // The temporary folder: a new one with an unforeseeable name, never one
-// that someone prepared.
+// that someone prepared, and gone at the end even when something held it.
 #include "setup/startup/TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "TempDir.h"
+#include "kestlib/Holders.h"
 
 namespace {
 
@@ -63,6 +64,25 @@ TEST(TempFolder, TwoRunsGetTwoFolders) {
   ASSERT_EQ(CreateTempFolder(parent.path().wstring(), SystemRandom, first), S_OK);
   ASSERT_EQ(CreateTempFolder(parent.path().wstring(), SystemRandom, second), S_OK);
   EXPECT_NE(first, second);
+}
+
+// A virus scanner holding a file for a moment does not keep the folder.
+TEST(TempFolder, FolderHeldForAMomentIsRemoved) {
+  testsupport::TempDir dir;
+  const fs::path folder = dir / L"hlvheld0001";
+  fs::create_directories(folder / L"sub");
+  std::ofstream(folder / L"sub" / L"held.dll") << "in use";
+  kestlib::UniqueFile held(CreateFileW((folder / L"sub" / L"held.dll").c_str(), GENERIC_READ, 0, nullptr,
+                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_TRUE(held);
+
+  int pauses = 0;
+  const RemovalPause letGo = [&](DWORD) {
+    if (++pauses == 2) held.reset();
+  };
+  EXPECT_EQ(RemoveRunFolder(folder.wstring() + L"\\", letGo), S_OK);
+  EXPECT_FALSE(fs::exists(folder));
+  EXPECT_EQ(pauses, 2);
 }
 
 }  // namespace
