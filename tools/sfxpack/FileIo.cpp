@@ -6,6 +6,7 @@
 #include <random>
 
 #include "Errors.h"
+#include "Interrupts.h"
 
 #ifdef _WIN32
 #include <io.h>
@@ -151,6 +152,7 @@ void PendingFile::Append(const fs::path& source, std::uint64_t size, const std::
   std::vector<char> chunk(kCopyChunk);
   for (std::uint64_t left = size; left > 0;) {
     const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(left, chunk.size()));
+    CheckInterrupt();
     if (!in.read(chunk.data(), static_cast<std::streamsize>(n)))
       throw PackError(role + " " + Quoted(source) + " changed or could not be read while copying");
     Write(reinterpret_cast<const std::uint8_t*>(chunk.data()), n);
@@ -159,6 +161,7 @@ void PendingFile::Append(const fs::path& source, std::uint64_t size, const std::
 }
 
 void PendingFile::Commit() {
+  CheckInterrupt();
   out_.close();
   CheckStream();
   std::error_code ec;
