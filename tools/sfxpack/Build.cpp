@@ -93,6 +93,11 @@ void WriteInstaller(const fs::path& output, const StubImage& stub,
   out.Write(end.data(), end.size());
   out.Append(archive, archiveSize, "archive");
   out.Write(trailingBlock.data(), trailingBlock.size());
+  // The stub's checksum field was zeroed: the sum is the whole file's.
+  const std::uint32_t checksum = out.checksum().Finish();
+  const std::uint8_t field[4] = {static_cast<std::uint8_t>(checksum), static_cast<std::uint8_t>(checksum >> 8),
+                                 static_cast<std::uint8_t>(checksum >> 16), static_cast<std::uint8_t>(checksum >> 24)};
+  out.Patch(stub.checksumOffset, field, sizeof field);
   out.Commit();
 }
 

@@ -144,7 +144,15 @@ void PendingFile::CheckStream() {
 void PendingFile::Write(const std::uint8_t* data, std::size_t size) {
   out_.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
   CheckStream();
+  checksum_.Add(data, size);
   written_ += size;
+}
+
+void PendingFile::Patch(std::uint64_t offset, const std::uint8_t* data, std::size_t size) {
+  out_.seekp(static_cast<std::streamoff>(offset));
+  out_.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+  out_.seekp(0, std::ios::end);
+  CheckStream();
 }
 
 void PendingFile::Append(const fs::path& source, std::uint64_t size, const std::string& role) {
