@@ -280,7 +280,7 @@ void PrintHelp(std::ostream& out) {
          "                  these seconds since 1970 are stored as them\n"
          "\n"
          "Exit status: 0 done, 1 refused or failed (inspect: the file does not match\n"
-         "its records), 2 wrong usage.\n";
+         "its records), 2 wrong usage, 130 or 143 interrupted (SIGINT, SIGTERM).\n";
 }
 
 const char* SfxpackVersion() {
