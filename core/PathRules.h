@@ -14,6 +14,17 @@ bool IsAbsolutePath(const std::wstring& path);
 // C:\dl\setup.exe gives setup.
 std::wstring BaseName(const std::wstring& path);
 
+// Why Windows cannot create a file or folder of this name (one part of a
+// path), or empty when it can: a reserved device name (CON, NUL, COM1...,
+// also with an extension), a character of <>:"|?* or below U+0020, or a
+// trailing dot or blank.
+std::wstring WindowsNameProblem(const std::wstring& name);
+
+// The name as NTFS compares names: upper-cased letter by letter, also
+// beyond ASCII (Latin, Greek, Cyrillic), so that a small u-umlaut and its
+// capital give one key.
+std::wstring FileNameKey(const std::wstring& name);
+
 // Random words that name one temporary folder.
 using FolderNameDraw = std::array<std::uint32_t, 8>;
 // "hlv" and one character of a to z and 0 to 9 per word.

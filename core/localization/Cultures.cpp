@@ -1,5 +1,8 @@
 #include "core/localization/Cultures.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include <boost/algorithm/string/case_conv.hpp>
 #include <boost/algorithm/string/predicate.hpp>
 #include <boost/algorithm/string/trim.hpp>
@@ -61,6 +64,15 @@ bool CultureLess::operator()(const std::wstring& a, const std::wstring& b) const
 std::wstring CultureDisplayName(const std::wstring& code) { return Lookup(kDisplayNames, code); }
 
 std::wstring CanonicalCulture(const std::wstring& code) { return Lookup(kCanonical, code); }
+
+bool IsKnownCulture(const std::wstring& code) {
+  const std::wstring language = code.substr(0, code.find(L'-'));
+  if (!CanonicalCulture(code).empty() || !CanonicalCulture(language).empty()) return true;
+  return std::any_of(std::begin(kDisplayNames), std::end(kDisplayNames), [&](const CodeAndText& row) {
+    const std::wstring known(row.code);
+    return ba::iequals(known.substr(0, known.find(L'-')), language);
+  });
+}
 
 std::vector<std::wstring> CultureFallbackList(const std::wstring& preferred) {
   std::vector<std::wstring> list;

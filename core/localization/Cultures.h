@@ -22,6 +22,10 @@ std::wstring CultureDisplayName(const std::wstring& code);
 // by "de-DE", "zh-HK" by "zh-TW"); empty for a code not known.
 std::wstring CanonicalCulture(const std::wstring& code);
 
+// Whether one of the installer's string tables serves the code: a code it
+// has texts for, or one of the same language ("de-AT" by "de-DE").
+bool IsKnownCulture(const std::wstring& code);
+
 // The codes to try, best first, for a preferred code (may be empty): the
 // code itself, the culture that serves it, its language, then English.
 std::vector<std::wstring> CultureFallbackList(const std::wstring& preferred);

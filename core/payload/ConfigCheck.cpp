@@ -1,9 +1,13 @@
 #include "core/payload/ConfigCheck.h"
 
 #include <algorithm>
+#include <cwchar>
 #include <cwctype>
+#include <map>
+#include <optional>
 
 #include "core/PathRules.h"
+#include "core/localization/Cultures.h"
 #include "core/payload/ConfigKeys.h"
 
 namespace config {
@@ -45,6 +49,22 @@ std::wstring Nearest(const std::wstring& name, const Names& candidates) {
   return best;
 }
 
+Finding Found(FindingKind kind, std::size_t line, const std::wstring& name, const std::wstring& suggestion = {},
+              const std::wstring& value = {}, std::int32_t reading = 0) {
+  Finding f{};
+  f.kind = kind;
+  f.line = line;
+  f.name = name;
+  f.suggestion = suggestion;
+  f.value = value;
+  f.reading = reading;
+  return f;
+}
+
+struct NameLessFn {
+  bool operator()(const std::wstring& a, const std::wstring& b) const { return NameLess(a, b); }
+};
+
 bool IsLanguageSection(const std::wstring& name) {
   const std::wstring prefix = ck::kLanguagePrefix;
   return name.size() > prefix.size() && NamesEqual(name.substr(0, prefix.size()), prefix);
@@ -66,9 +86,57 @@ std::wstring NearestSection(const std::wstring& name) {
 }
 
 Finding CheckKey(const std::wstring& key, bool language, std::size_t number) {
-  if (Holds(key, !language)) return Finding{FindingKind::KeyOfOtherSection, number, key, {}};
-  return Finding{FindingKind::UnknownKey, number, key,
-                 language ? Nearest(key, ck::kLanguageKeys) : Nearest(key, ck::kMainKeys)};
+  if (Holds(key, !language)) return Found(FindingKind::KeyOfOtherSection, number, key, {});
+  return Found(FindingKind::UnknownKey, number, key,
+                 language ? Nearest(key, ck::kLanguageKeys) : Nearest(key, ck::kMainKeys));
+}
+
+// How the installer takes a switch: on when equal to 1, or when not 0.
+enum class SwitchRule { None, OnWhenOne, OnWhenNotZero };
+
+struct IntegerKey {
+  const wchar_t* key;
+  SwitchRule rule;
+};
+
+constexpr IntegerKey kIntegerKeys[] = {
+    {ck::kShowUnzipLanguageDlg, SwitchRule::OnWhenOne}, {ck::kExtractOnly, SwitchRule::OnWhenNotZero},
+    {ck::kSfxProgressVisible, SwitchRule::OnWhenNotZero}, {ck::kSfxProgressPretty, SwitchRule::OnWhenOne},
+    {ck::kForwardResourceData, SwitchRule::OnWhenOne},   {ck::kSetupShow, SwitchRule::None},
+};
+
+// The number the installer reads, as swscanf's "%d" does.
+std::int32_t InstallerReading(const std::wstring& value) {
+  int number = 0;
+  return std::swscanf(value.c_str(), L"%d", &number) == 1 ? number : 0;
+}
+
+bool IsWholeNumber(const std::wstring& value) {
+  std::size_t digits = value.find_first_not_of(L"+-") == 1 ? 1 : 0;
+  if (value.size() == digits) return false;
+  for (; digits < value.size(); ++digits)
+    if (value[digits] < L'0' || value[digits] > L'9') return false;
+  return value.size() < 10;  // beyond that it may not fit 32 bits
+}
+
+// A value that the installer reads differently from what it says.
+std::optional<Finding> CheckValue(const ConfigLine& line, std::size_t number) {
+  if (NamesEqual(line.key, ck::kSetupFileName) && line.value.empty())
+    return Found(FindingKind::EmptySetupFile, number, line.key, {}, line.value);
+  if (NamesEqual(line.key, ck::kCulture) && !line.value.empty() && !IsKnownCulture(line.value))
+    return Found(FindingKind::UnknownCulture, number, line.key, {}, line.value);
+  for (const IntegerKey& known : kIntegerKeys) {
+    // An empty value keeps the default.
+    if (!NamesEqual(line.key, known.key) || line.value.empty()) continue;
+    Finding f = Found(FindingKind::NotANumber, number, line.key, {}, line.value, InstallerReading(line.value));
+    f.switchOn = known.rule == SwitchRule::OnWhenOne ? f.reading == 1 : f.reading != 0;
+    if (!IsWholeNumber(line.value)) return f;
+    if (known.rule != SwitchRule::None && f.reading != 0 && f.reading != 1) {
+      f.kind = FindingKind::SwitchValue;
+      return f;
+    }
+  }
+  return std::nullopt;
 }
 
 }  // namespace
@@ -76,26 +144,49 @@ Finding CheckKey(const std::wstring& key, bool language, std::size_t number) {
 std::vector<Finding> CheckConfigLines(const std::vector<ConfigLine>& lines) {
   std::vector<Finding> findings;
   enum class Section { None, Main, Language, Unknown } section = Section::None;
+  // Where each section and each key of it was first given.
+  std::map<std::wstring, std::size_t, NameLessFn> sectionLines;
+  std::map<std::wstring, std::map<std::wstring, std::size_t, NameLessFn>, NameLessFn> keyLines;
+  std::wstring current;
   for (std::size_t i = 0; i < lines.size(); ++i) {
     const ConfigLine& line = lines[i];
     const std::size_t number = i + 1;
     if (line.kind == LineKind::Ignored) {
-      findings.push_back({FindingKind::IgnoredLine, number, {}, {}});
+      findings.push_back(Found(FindingKind::IgnoredLine, number, {}, {}));
     } else if (line.kind == LineKind::Header) {
+      current = line.section;
+      const auto first = sectionLines.emplace(current, number);
+      if (!first.second) {
+        Finding f = Found(FindingKind::DuplicateSection, number, line.section);
+        f.firstLine = first.first->second;
+        findings.push_back(f);
+      }
       if (NamesEqual(line.section, ck::kMain)) {
         section = Section::Main;
       } else if (IsLanguageSection(line.section)) {
         section = Section::Language;
+        const std::wstring code = line.section.substr(std::wstring(ck::kLanguagePrefix).size());
+        if (!IsKnownCulture(code))
+          findings.push_back(Found(FindingKind::UnknownCulture, number, line.section, {}, code));
       } else {
         section = Section::Unknown;
-        findings.push_back({FindingKind::UnknownSection, number, line.section, NearestSection(line.section)});
+        findings.push_back(Found(FindingKind::UnknownSection, number, line.section, NearestSection(line.section)));
       }
     } else if (line.kind == LineKind::Entry) {
       if (section == Section::None) {
-        findings.push_back({FindingKind::EntryOutsideSection, number, line.key, {}});
+        findings.push_back(Found(FindingKind::EntryOutsideSection, number, line.key, {}));
       } else if (section != Section::Unknown) {
         const bool language = section == Section::Language;
-        if (!Holds(line.key, language)) findings.push_back(CheckKey(line.key, language, number));
+        if (!Holds(line.key, language))
+          findings.push_back(CheckKey(line.key, language, number));
+        else if (const auto value = CheckValue(line, number))
+          findings.push_back(*value);
+      }
+      const auto first = keyLines[current].emplace(line.key, number);
+      if (!first.second) {
+        Finding f = Found(FindingKind::DuplicateKey, number, line.key);
+        f.firstLine = first.first->second;
+        findings.push_back(f);
       }
     }
   }

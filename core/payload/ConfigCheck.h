@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,12 @@ enum class FindingKind {
   KeyOfOtherSection,    // a key of "main" in a language section or the reverse
   EntryOutsideSection,  // before the first header: no section reads it
   IgnoredLine,          // neither entry, header nor comment
+  NotANumber,           // an integer key whose value is no whole number
+  SwitchValue,          // a switch given a number other than 0 and 1
+  UnknownCulture,       // "Culture" or a "LANG_" section no string table knows
+  DuplicateKey,         // given again in its section: the last value wins
+  DuplicateSection,     // given again: both parts form one section
+  EmptySetupFile,       // "SetupFileName" given empty: no program to start
 };
 
 struct Finding {
@@ -24,6 +31,10 @@ struct Finding {
   std::size_t line;        // counted from 1
   std::wstring name;       // the section or key as written
   std::wstring suggestion; // the nearest known name, or empty
+  std::wstring value;      // the value as written, for value findings
+  std::int32_t reading = 0;  // what the installer reads a number as
+  bool switchOn = false;     // for a switch: whether the installer takes it as on
+  std::size_t firstLine = 0; // for a duplicate: where it was first given
 };
 
 std::vector<Finding> CheckConfigLines(const std::vector<ConfigLine>& lines);

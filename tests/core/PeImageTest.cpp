@@ -1,4 +1,5 @@
 #include "core/pe/PeImage.h"
+#include "core/pe/PeChecksum.h"
 
 #include <gtest/gtest.h>
 
@@ -231,6 +232,31 @@ TEST(ListResourceNames, LeavesOutNumericIdsAndNamesOutOfRange) {
   EXPECT_TRUE(ListResourceNames(pe.bytes.data(), pe.bytes.size(), Parsed(pe.bytes), 10).empty());
   WriteLe16(pe.bytes, pe.resourceRoot + 14, 0xFFFF);  // the root directory runs past the section
   EXPECT_TRUE(ListResourceNames(pe.bytes.data(), pe.bytes.size(), Parsed(pe.bytes), 10).empty());
+}
+
+}  // namespace
+
+namespace {
+
+std::uint32_t ChecksumOf(const std::vector<std::uint8_t>& bytes, std::size_t piece) {
+  kestlib::PeChecksum checksum;
+  for (std::size_t at = 0; at < bytes.size(); at += piece)
+    checksum.Add(bytes.data() + at, std::min(piece, bytes.size() - at));
+  return checksum.Finish();
+}
+
+// Words of the file summed with end-around carry, plus its length; a file
+// written in pieces of odd sizes gives the same sum.
+TEST(PeChecksumTest, SumsWordsWithCarryAndAddsTheLength) {
+  const std::pair<std::vector<std::uint8_t>, std::uint32_t> cases[] = {
+      {{}, 0},
+      {{0x01, 0x02, 0x03}, 0x0201 + 0x0003 + 3},
+      {{0xFF, 0xFF, 0x01, 0x00}, 0x0001 + 4},
+      {std::vector<std::uint8_t>(0x30001, 0xFF), 0x00FF + 0x30001},
+  };
+  for (const auto& [bytes, expected] : cases)
+    for (const std::size_t piece : {std::size_t{1}, std::size_t{3}, std::size_t{4096}})
+      EXPECT_EQ(ChecksumOf(bytes, piece), expected) << bytes.size() << " bytes in pieces of " << piece;
 }
 
 }  // namespace

@@ -86,13 +86,13 @@ TEST(CommandLine, InspectTakesExactlyOneFile) {
 TEST(Layout, ArchiveMustBeginBelowFourMiB) {
   const std::uint64_t image = 0x100000, markers = 18 + 15;
   const std::uint64_t fits = payload::kArchiveWindow - 1 - image - markers;
-  EXPECT_EQ(PlanLayout(image, fits).archiveOffset, payload::kArchiveWindow - 1);
-  EXPECT_THROW(PlanLayout(image, fits + 1), PackError);
+  EXPECT_EQ(PlanLayout(image, fits, "the stub").archiveOffset, payload::kArchiveWindow - 1);
+  EXPECT_THROW(PlanLayout(image, fits + 1, "the stub"), PackError);
 }
 
 TEST(Layout, EndMarkerMustLieInsideTheScan) {
   // The scan stops 20 bytes before the end; the end marker takes 15 of them.
-  const Layout layout = PlanLayout(1000, 48);
+  const Layout layout = PlanLayout(1000, 48, "the stub");
   EXPECT_EQ(layout.endMarkerOffset, 1000u + 18 + 48);
   EXPECT_EQ(FinalFileSize(layout, 6), 1000u + 18 + 48 + 15 + 6);
   EXPECT_THROW(FinalFileSize(layout, 5), PackError);

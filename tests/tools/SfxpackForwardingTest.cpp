@@ -109,8 +109,17 @@ TEST_F(SfxpackForwardingTest, RefusesTrailingDataTheInstallerCouldNotUse) {
   ExpectRefused(Build({"--trailing-data", "a=" + std::string(40000, 'v')}), "within the last 65536");
   WriteBytes(stub_, StubWithSlots(false));  // no note about the slots before the message
   WriteBytes(archive_, FakeArchive());
+  WriteText(config_, std::string(kConfig) + "ForwardResourceDataFromSFX=1\n");
   inputs_ = FolderContents();
   ExpectRefused(Build({"--trailing-data", "a=1"}), "read only from a file of at least 65536 bytes");
+}
+
+TEST_F(SfxpackForwardingTest, Build_WarnsThatDataReachesNoSetupWithoutForwarding) {
+  EXPECT_EQ(Build({"--slot", "HLVID=x"}), 0) << err_.str();
+  EXPECT_NE(err_.str().find("sfxpack: warning: --slot and --trailing-data reach the setup only with "
+                            "ForwardResourceDataFromSFX=1"),
+            std::string::npos)
+      << err_.str();
 }
 
 #ifdef SETUPSFX_STUB

@@ -8,6 +8,8 @@
 
 #include "Inspect.h"
 #include "core/payload/PayloadFormat.h"
+#include "core/pe/PeChecksum.h"
+#include "core/pe/PeImage.h"
 #include "SfxpackFixture.h"
 #include "SyntheticPe.h"
 
@@ -58,6 +60,23 @@ TEST_F(SfxpackTest, Build_WritesImageMarkersBlockAndArchive) {
   EXPECT_EQ(report.verifyValue, bytes.size());
   EXPECT_EQ(report.configText, kConfig);
   EXPECT_NE(out_.str().find(std::to_string(bytes.size()) + " bytes"), std::string::npos);
+}
+
+// Tools that check an image's checksum (drivers' loaders, some scanners)
+// see the packed file's, not the stub's.
+TEST_F(SfxpackTest, Build_RecordsThePeChecksumOfTheWholeFile) {
+  ASSERT_EQ(Build(), 0) << err_.str();
+  std::vector<std::uint8_t> bytes = ReadBytes(output_);
+  kestlib::PeImage image;
+  ASSERT_EQ(kestlib::ParsePeImage(bytes.data(), bytes.size(), image), kestlib::PeError::None);
+  const std::size_t field = image.optionalHeader + kestlib::kChecksumFieldOffset;
+  const std::uint32_t recorded = bytes[field] | bytes[field + 1] << 8 | bytes[field + 2] << 16 |
+                                 static_cast<std::uint32_t>(bytes[field + 3]) << 24;
+  std::fill_n(bytes.begin() + static_cast<std::ptrdiff_t>(field), 4, 0);
+  kestlib::PeChecksum checksum;
+  checksum.Add(bytes.data(), bytes.size());
+  EXPECT_EQ(recorded, checksum.Finish());
+  EXPECT_NE(recorded, 0u);
 }
 
 TEST_F(SfxpackTest, Build_UsesFreshIvEachTime) {

@@ -11,10 +11,15 @@
 #include <boost/process/pipe.hpp>
 #include <boost/process/search_path.hpp>
 #include <boost/process/start_dir.hpp>
-#include <boost/process/system.hpp>
+#include <boost/process/extend.hpp>
 
 #include "Errors.h"
 #include "FileIo.h"
+#include "Interrupts.h"
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
 namespace bp = boost::process;
 namespace fs = std::filesystem;
@@ -42,55 +47,62 @@ Args PackArguments(const fs::path& archive, const PackSettings& s) {
   return args;
 }
 
-// The file time of a count of seconds since 1970. The file clock's epoch
-// lies a whole number of seconds from 1970 (libstdc++ and Windows alike),
-// so rounding the clocks' difference makes the result exact: equal epochs
-// give equal times in every build.
-fs::file_time_type FileTimeOf(std::int64_t epoch) {
-  using namespace std::chrono;
-  const auto fileNow = fs::file_time_type::clock::now().time_since_epoch();
-  const auto systemNow = system_clock::now().time_since_epoch();
-  const seconds offset = round<seconds>(fileNow - duration_cast<fs::file_time_type::duration>(systemNow));
-  return fs::file_time_type(duration_cast<fs::file_time_type::duration>(seconds(epoch) + offset));
-}
-
-// A copy of the folder whose file times are at most the epoch, so that the
-// archive does not depend on when the files were checked out.
-void CopyClamped(const fs::path& folder, const fs::path& copy, std::int64_t epoch) {
-  std::error_code ec;
-  fs::copy(folder, copy, fs::copy_options::recursive | fs::copy_options::copy_symlinks, ec);
-  if (ec) throw PackError("cannot copy folder " + Quoted(folder) + ": " + ec.message());
-  const fs::file_time_type limit = FileTimeOf(epoch);
-  for (fs::recursive_directory_iterator it(copy, ec), end; !ec && it != end; it.increment(ec)) {
-    if (it->is_symlink()) continue;
-    if (it->last_write_time() > limit) fs::last_write_time(it->path(), limit, ec);
-    if (ec) break;
+#ifndef _WIN32
+// 7-Zip leads a process group of its own: an interrupt stops it and all
+// it started, and a Ctrl-C at the terminal reaches sfxpack alone, which
+// then stops it.
+struct OwnProcessGroup : bp::extend::handler {
+  template <typename Executor>
+  void on_exec_setup(Executor&) const {
+    ::setpgid(0, 0);
   }
-  if (ec) throw PackError("cannot set the file times in a copy of " + Quoted(folder) + ": " + ec.message());
-  if (fs::last_write_time(copy) > limit) fs::last_write_time(copy, limit, ec);
+};
+#else
+struct OwnProcessGroup : bp::extend::handler {
+  template <typename Executor>
+  void on_setup(Executor& executor) const {
+    executor.creation_flags |= CREATE_NEW_PROCESS_GROUP;
+  }
+};
+#endif
+
+// What 7-Zip said of an error: its output without blank lines, the
+// lines joined by "; ".
+std::string Reason(const std::string& output) {
+  std::istringstream lines(output);
+  std::string reason;
+  for (std::string line; std::getline(lines, line);) {
+    while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
+    if (line.empty()) continue;
+    if (!reason.empty()) reason += "; ";
+    reason += line;
+  }
+  return reason.size() > 600 ? reason.substr(0, 600) + "..." : reason;
 }
 
-int RunSevenZip(const fs::path& program, const Args& args, const fs::path& startDir,
-                bool progress, std::string* output) {
-  const std::string name = Quoted(program);
+// Runs 7-Zip with its standard output (where -bse1 puts its errors too) in
+// output; standard error, where -bsp2 puts the progress, stays sfxpack's
+// when progress is wanted. Returns 7-Zip's exit code.
+int RunSevenZip(const fs::path& program, const Args& args, const fs::path& startDir, bool progress,
+                std::string& output) {
   try {
-    if (output) {
-      bp::ipstream pipe;
-      bp::child child(ToBoost(program), args, bp::start_dir = ToBoost(startDir), bp::std_in < bp::null,
-                      bp::std_out > pipe, bp::std_err > bp::null);
-      std::ostringstream text;
-      text << pipe.rdbuf();
-      *output = text.str();
-      child.wait();
-      return child.exit_code();
-    }
-    if (progress)
-      return bp::system(ToBoost(program), args, bp::start_dir = ToBoost(startDir),
-                        bp::std_in < bp::null, bp::std_out > bp::null);
-    return bp::system(ToBoost(program), args, bp::start_dir = ToBoost(startDir), bp::std_in < bp::null,
-                      bp::std_out > bp::null, bp::std_err > bp::null);
+    bp::ipstream pipe;
+    std::error_code ec;
+    bp::child child = progress ? bp::child(ToBoost(program), args, bp::start_dir = ToBoost(startDir),
+                                           bp::std_in < bp::null, bp::std_out > pipe, OwnProcessGroup{})
+                               : bp::child(ToBoost(program), args, bp::start_dir = ToBoost(startDir),
+                                           bp::std_in < bp::null, bp::std_out > pipe, bp::std_err > bp::null,
+                                           OwnProcessGroup{});
+    const StoppableChild stoppable(child.id());
+    std::ostringstream text;
+    text << pipe.rdbuf();
+    output = text.str();
+    child.wait(ec);
+    CheckInterrupt();
+    if (ec) throw PackError("cannot wait for 7-Zip " + Quoted(program) + ": " + ec.message());
+    return child.exit_code();
   } catch (const bp::process_error& e) {
-    throw PackError("cannot run 7-Zip " + name + ": " + e.what());
+    throw PackError("cannot run 7-Zip " + Quoted(program) + ": " + e.what());
   }
 }
 
@@ -116,28 +128,14 @@ std::optional<fs::path> FindSevenZip() {
   return std::nullopt;
 }
 
-void RequireFilledFolder(const fs::path& folder) {
-  std::error_code ec;
-  if (!fs::is_directory(folder, ec))
-    throw PackError("folder " + Quoted(folder) + " does not exist");
-  if (fs::directory_iterator(folder, ec) == fs::directory_iterator())
-    throw PackError("folder " + Quoted(folder) + " is empty or cannot be read");
-}
-
 void PackFolder(const fs::path& program, const fs::path& folder, const fs::path& archive,
                 const PackSettings& settings) {
-  RequireFilledFolder(folder);
-  fs::path source = folder;
-  std::optional<RemoveTreeOnExit> copy;
-  if (settings.epoch) {
-    copy.emplace(archive.parent_path() / (archive.stem().native() + Native(".files")));
-    CopyClamped(folder, copy->path(), *settings.epoch);
-    source = copy->path();
-  }
-  const int code = RunSevenZip(program, PackArguments(archive, settings), source, settings.progress, nullptr);
+  Args args = PackArguments(archive, settings);
+  std::string output;
+  const int code = RunSevenZip(program, args, folder, settings.progress, output);
   if (code != 0)
     throw PackError("7-Zip " + Quoted(program) + " failed with exit code " + std::to_string(code) +
-                    " while packing folder " + Quoted(folder));
+                    " while packing folder " + Quoted(folder) + ": " + Reason(output));
 }
 
 namespace {
@@ -147,19 +145,26 @@ namespace {
 int ListWithoutPassword(const fs::path& program, const fs::path& archive, std::string& listing) {
   return RunSevenZip(program, {Native("l"), Native("-slt"), Native("-ba"), Native("-p"), Native("-bse1"), Native("--"),
                                archive.native()},
-                     archive.parent_path(), false, &listing);
+                     archive.parent_path(), false, listing);
 }
 
-std::vector<std::string> ItemPaths(const std::string& listing, bool* encrypted) {
-  std::vector<std::string> paths;
+// Each item's block begins with its path; a folder's attributes begin
+// with "D".
+PayloadPaths ItemPaths(const std::string& listing, bool* encrypted) {
+  PayloadPaths paths;
   std::istringstream lines(listing);
+  std::string path;
   for (std::string line; std::getline(lines, line);) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (encrypted && line == "Encrypted = +") *encrypted = true;
-    if (line.rfind("Path = ", 0) != 0) continue;
-    std::string path = line.substr(7);
-    std::replace(path.begin(), path.end(), '\\', '/');
-    paths.push_back(path);
+    if (line.rfind("Path = ", 0) == 0) {
+      path = line.substr(7);
+      std::replace(path.begin(), path.end(), '\\', '/');
+      paths.files.push_back(path);
+    } else if (line.rfind("Attributes = D", 0) == 0 && !paths.files.empty() && paths.files.back() == path) {
+      paths.files.pop_back();
+      paths.folders.push_back(path);
+    }
   }
   return paths;
 }
@@ -183,24 +188,27 @@ ArchiveTest TestArchive(const fs::path& program, const fs::path& archive) {
       return result;
     }
   }
-  const int code = RunSevenZip(program, {Native("t"), Native("-bso0"), Native("-bsp0"), Native("-p"), Native("--"),
-                                         absolute.native()},
-                               absolute.parent_path(), false, nullptr);
+  std::string output;
+  const int code = RunSevenZip(program, {Native("t"), Native("-bso0"), Native("-bsp0"), Native("-bse1"), Native("-p"),
+                                         Native("--"), absolute.native()},
+                               absolute.parent_path(), false, output);
   if (code != 0)
     throw PackError("archive " + Quoted(archive) + " is damaged: 7-Zip's test of it failed with exit code " +
-                    std::to_string(code) + "; the installer would report it as a corrupted download");
+                    std::to_string(code) + " (" + Reason(output) +
+                    "); the installer would report it as a corrupted download");
   if (!result.paths) result.paths = ListArchive(program, archive);
   return result;
 }
 
-std::vector<std::string> ListArchive(const fs::path& program, const fs::path& archive) {
+PayloadPaths ListArchive(const fs::path& program, const fs::path& archive) {
   const fs::path absolute = fs::absolute(archive);
   std::string listing;
-  const int code = RunSevenZip(program, {Native("l"), Native("-slt"), Native("-ba"), Native("--"), absolute.native()},
-                               absolute.parent_path(), false, &listing);
+  const int code = RunSevenZip(program, {Native("l"), Native("-slt"), Native("-ba"), Native("-p"), Native("-bse1"),
+                                         Native("--"), absolute.native()},
+                               absolute.parent_path(), false, listing);
   if (code != 0)
     throw PackError("7-Zip " + Quoted(program) + " cannot list archive " + Quoted(archive) + " (exit code " +
-                    std::to_string(code) + ")");
+                    std::to_string(code) + ": " + Reason(listing) + ")");
   return ItemPaths(listing, nullptr);
 }
 

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "PayloadPaths.h"
+
 namespace sfxpack {
 
 // LZMA2 blocks of this many bytes, whatever the build machine: the
@@ -25,11 +27,9 @@ struct PackSettings {
 // PackError when SFXPACK_7Z names none; nothing when none is on the PATH.
 std::optional<std::filesystem::path> FindSevenZip();
 
-// Refuses a folder that does not exist or holds nothing.
-void RequireFilledFolder(const std::filesystem::path& folder);
-
 // Packs the contents of folder (not the folder itself) into a new 7z
-// archive. archive must not exist yet.
+// archive. archive must not exist yet. 7-Zip's reason is in the message of
+// a failure.
 void PackFolder(const std::filesystem::path& program, const std::filesystem::path& folder,
                 const std::filesystem::path& archive, const PackSettings& settings);
 
@@ -37,7 +37,7 @@ void PackFolder(const std::filesystem::path& program, const std::filesystem::pat
 struct ArchiveTest {
   // The items' paths, "/" between their parts; none when the headers are
   // enciphered.
-  std::optional<std::vector<std::string>> paths;
+  std::optional<PayloadPaths> paths;
   // Enciphered data cannot be tested without the password.
   bool dataTested = true;
 };
@@ -48,7 +48,7 @@ ArchiveTest TestArchive(const std::filesystem::path& program, const std::filesys
 
 // The paths of the archive's items as 7-Zip lists them, "/" between their
 // parts.
-std::vector<std::string> ListArchive(const std::filesystem::path& program,
+PayloadPaths ListArchive(const std::filesystem::path& program,
                                      const std::filesystem::path& archive);
 
 }  // namespace sfxpack

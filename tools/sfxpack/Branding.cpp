@@ -1,6 +1,7 @@
 #include "Branding.h"
 
 #include <algorithm>
+#include <optional>
 #include <sstream>
 
 #include <boost/algorithm/string/trim.hpp>
@@ -31,7 +32,9 @@ void Set(Fields& fields, const std::string& key, const std::string& value) {
 
 Fields ReadVersionFile(const std::filesystem::path& path) {
   const std::vector<std::uint8_t> bytes = ReadFilePrefix(path, 1 << 20, "version information");
-  std::istringstream lines(std::string(bytes.begin(), bytes.end()));
+  std::string text(bytes.begin(), bytes.end());
+  if (text.rfind("\xEF\xBB\xBF", 0) == 0) text.erase(0, 3);  // as editors on Windows save UTF-8
+  std::istringstream lines(text);
   Fields fields;
   std::size_t number = 0;
   for (std::string line; std::getline(lines, line);) {
@@ -57,6 +60,30 @@ kestlib::FileVersion Version(const std::string& key, const std::string& text) {
   return *version;
 }
 
+// A release's product version is free text ("2.3.4-beta+abc"); its numbers
+// in front give the binary version Windows compares.
+std::optional<kestlib::FileVersion> LeadingVersion(const std::string& text) {
+  std::size_t end = text.find_first_not_of("0123456789.");
+  std::string numbers = text.substr(0, end);
+  while (!numbers.empty() && numbers.back() == '.') numbers.pop_back();
+  return kestlib::ParseFileVersion(numbers);
+}
+
+std::string VersionString(const kestlib::FileVersion& v) {
+  return std::to_string(v[0]) + "." + std::to_string(v[1]) + "." + std::to_string(v[2]) + "." + std::to_string(v[3]);
+}
+
+// The resource's lengths are 16-bit: a longer one would be cut.
+void RequireVersionFits(const std::vector<std::uint8_t>& resource, const Fields& fields) {
+  if (resource.size() <= 0xFFFF) return;
+  const auto longest = std::max_element(fields.begin(), fields.end(), [](const auto& a, const auto& b) {
+    return a.second.size() < b.second.size();
+  });
+  throw PackError("the version information takes " + std::to_string(resource.size()) +
+                  " bytes, more than a version resource holds (65,535); shorten " + longest->first + " (" +
+                  std::to_string(longest->second.size()) + " bytes)");
+}
+
 std::vector<std::uint8_t> VersionResource(Fields fields, const std::string& outputName) {
   auto value = [&](const char* key) {
     const auto found = std::find_if(fields.begin(), fields.end(), [&](const auto& f) { return f.first == key; });
@@ -65,22 +92,27 @@ std::vector<std::uint8_t> VersionResource(Fields fields, const std::string& outp
   // Explorer shows the description; one version stands for both.
   if (value("FileDescription").empty() && !value("ProductName").empty())
     Set(fields, "FileDescription", value("ProductName"));
-  if (value("FileVersion").empty() && !value("ProductVersion").empty())
-    Set(fields, "FileVersion", value("ProductVersion"));
-  if (value("ProductVersion").empty() && !value("FileVersion").empty())
-    Set(fields, "ProductVersion", value("FileVersion"));
+  kestlib::VersionInfo info;
+  const std::string productVersion = value("ProductVersion");
+  const auto productNumbers = LeadingVersion(productVersion);
+  if (!productVersion.empty() && !productNumbers && value("FileVersion").empty())
+    throw PackError("ProductVersion \"" + productVersion + "\" does not begin with a version number; give " +
+                    "--file-version X.Y.Z.W as well");
+  if (value("FileVersion").empty() && productNumbers) Set(fields, "FileVersion", kestlib::ParseFileVersion(productVersion) ? productVersion : VersionString(*productNumbers));
+  if (!value("FileVersion").empty()) info.fileVersion = Version("FileVersion", value("FileVersion"));
+  if (productVersion.empty() && !value("FileVersion").empty()) Set(fields, "ProductVersion", value("FileVersion"));
+  info.productVersion = productNumbers ? *productNumbers : info.fileVersion;
   if (value("OriginalFilename").empty()) Set(fields, "OriginalFilename", outputName);
 
-  kestlib::VersionInfo info;
-  if (!value("FileVersion").empty()) info.fileVersion = Version("FileVersion", value("FileVersion"));
-  if (!value("ProductVersion").empty()) info.productVersion = Version("ProductVersion", value("ProductVersion"));
   for (const std::string& key : VersionKeys()) {
     const std::string text = value(key.c_str());
     if (!text.empty())
       info.strings.emplace_back(boost::locale::conv::utf_to_utf<char16_t>(key),
                                 boost::locale::conv::utf_to_utf<char16_t>(text));
   }
-  return kestlib::BuildVersionInfo(info);
+  std::vector<std::uint8_t> resource = kestlib::BuildVersionInfo(info);
+  RequireVersionFits(resource, fields);
+  return resource;
 }
 
 bool Is(const kestlib::ResourceKey& key, std::uint16_t id) { return key.name.empty() && key.id == id; }

@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include <boost/locale/encoding_utf.hpp>
+
 #include "Archiver.h"
 #include "BlockIv.h"
 #include "Branding.h"
@@ -14,8 +16,12 @@
 #include "ConfigText.h"
 #include "Errors.h"
 #include "FileIo.h"
+#include "FolderScan.h"
 #include "Forwarding.h"
+#include "Interrupts.h"
 #include "Layout.h"
+#include "core/payload/ConfigKeys.h"
+#include "core/payload/ConfigStore.h"
 #include "core/payload/PayloadFormat.h"
 #include "StubImage.h"
 #include "Warnings.h"
@@ -30,12 +36,40 @@ constexpr int kReproducibleThreads = 2;
 
 void RefuseOutputOverInputs(const BuildOptions& o) {
   const std::pair<const fs::path*, const char*> inputs[] = {
-      {&o.stub, "stub"}, {&o.config, "configuration"}, {&o.archive, "archive"}};
+      {&o.stub, "stub"},          {&o.config, "configuration"}, {&o.archive, "archive"},
+      {&o.branding.icon, "icon"}, {&o.branding.versionFile, "version information"}};
   for (const auto& [path, role] : inputs) {
     if (!path->empty() && SamePath(o.output, *path))
       throw PackError("output " + Quoted(o.output) + " is the " + role +
                       " itself; choose another output path");
   }
+  if (o.folder.empty()) return;
+  std::error_code ec;
+  const fs::path folder = fs::weakly_canonical(o.folder, ec);
+  const fs::path output = fs::weakly_canonical(fs::absolute(o.output, ec), ec);
+  const auto [end, ignored] = std::mismatch(folder.begin(), folder.end(), output.begin(), output.end());
+  if (!ec && end == folder.end())
+    throw PackError("output " + Quoted(o.output) + " lies inside folder " + Quoted(o.folder) +
+                    ", so the next build would pack this installer; write it elsewhere");
+}
+
+// The folder for sfxpack's temporary files, named in the message when it
+// cannot serve.
+fs::path TemporaryFolder() {
+  std::error_code ec;
+  const fs::path folder = fs::temp_directory_path(ec);
+  if (ec || !fs::is_directory(folder, ec))
+    throw PackError("the temporary folder (TMPDIR, else /tmp; TMP or TEMP on Windows) " +
+                    (folder.empty() ? std::string("is unusable") : Quoted(folder) + " does not exist") +
+                    "; create it or point TMPDIR at a folder");
+  return folder;
+}
+
+// The size of a given archive, refused when it holds nothing.
+std::uint64_t ArchiveSize(const fs::path& archive) {
+  const std::uint64_t size = InputFileSize(archive, "archive");
+  if (size == 0) throw PackError("archive " + Quoted(archive) + " is empty (0 bytes); give the 7z archive of the payload");
+  return size;
 }
 
 void RequireSevenZipSignature(const fs::path& archive) {
@@ -59,34 +93,20 @@ void WriteInstaller(const fs::path& output, const StubImage& stub,
   out.Write(end.data(), end.size());
   out.Append(archive, archiveSize, "archive");
   out.Write(trailingBlock.data(), trailingBlock.size());
+  // The stub's checksum field was zeroed: the sum is the whole file's.
+  const std::uint32_t checksum = out.checksum().Finish();
+  const std::uint8_t field[4] = {static_cast<std::uint8_t>(checksum), static_cast<std::uint8_t>(checksum >> 8),
+                                 static_cast<std::uint8_t>(checksum >> 16), static_cast<std::uint8_t>(checksum >> 24)};
+  out.Patch(stub.checksumOffset, field, sizeof field);
   out.Commit();
 }
 
 bool Reproducible(const BuildOptions& options) { return options.reproducible || SourceDateEpoch(); }
 
-// The folder's paths as the installer would extract them, or nothing when
-// the folder cannot be read whole.
-std::optional<std::vector<std::string>> FolderPaths(const fs::path& folder) {
-  std::vector<std::string> paths;
-  std::error_code ec;
-  for (fs::recursive_directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
-    paths.push_back(it->path().lexically_relative(folder).generic_u8string());
-  if (ec) return std::nullopt;
-  return paths;
-}
-
-// The payload's paths for the setup file check: the folder's, or a given
-// archive's once 7-Zip has tested it; nothing when they cannot be known.
-std::optional<std::vector<std::string>> PayloadPaths(const BuildOptions& options,
-                                                     const std::optional<fs::path>& sevenZip,
-                                                     Warnings& warnings, std::ostream& notes) {
-  if (!options.folder.empty()) {
-    if (!sevenZip)
-      throw PackError("cannot find 7-Zip (7zz or 7z) on the PATH; install it or set SFXPACK_7Z "
-                      "to the program's path");
-    RequireFilledFolder(options.folder);
-    return FolderPaths(options.folder);
-  }
+// The paths of a given archive once 7-Zip has tested it; nothing when they
+// cannot be known.
+std::optional<PayloadPaths> ArchivePaths(const BuildOptions& options, const std::optional<fs::path>& sevenZip,
+                                         Warnings& warnings, std::ostream& notes) {
   RequireSevenZipSignature(options.archive);
   if (!sevenZip) {
     warnings.Add("archive " + Quoted(options.archive) + " is not tested and the setup file names are " +
@@ -104,16 +124,35 @@ std::optional<std::vector<std::string>> PayloadPaths(const BuildOptions& options
   return std::move(test.paths);
 }
 
-void PackFolderFor(const BuildOptions& options, const fs::path& sevenZip, const fs::path& archive) {
+// Packs the folder, or for a reproducible build a tree of it whose times
+// are clamped, when one is needed.
+void PackFolderFor(const BuildOptions& options, const FolderScan& scan, const fs::path& sevenZip,
+                   const fs::path& archive) {
   PackSettings settings;
   settings.level = options.level.value_or(settings.level);
   settings.threads = options.threads;
   settings.progress = options.progress || StderrIsTerminal();
+  fs::path source = options.folder;
+  std::optional<RemoveTreeOnExit> tree;
   if (Reproducible(options)) {
-    settings.epoch = SourceDateEpoch();
     if (!settings.threads) settings.threads = kReproducibleThreads;
+    const std::optional<std::int64_t> epoch = SourceDateEpoch();
+    if (epoch && NeedsClampedTree(scan, *epoch)) {
+      tree.emplace(archive.parent_path() / (archive.stem().native() + fs::path(".files").native()));
+      MakeClampedTree(scan, *epoch, tree->path());
+      source = tree->path();
+    }
   }
-  PackFolder(sevenZip, options.folder, archive, settings);
+  PackFolder(sevenZip, source, archive, settings);
+}
+
+void WarnAboutUnreadSlots(const BuildOptions& options, const std::string& configText, Warnings& warnings) {
+  if (options.slots.empty() && !options.trailingData) return;
+  ConfigStore store;
+  store.Parse(boost::locale::conv::utf_to_utf<wchar_t>(configText));
+  if (store.GetInt(configkeys::kMain, configkeys::kForwardResourceData, 0) != 1)
+    warnings.Add("--slot and --trailing-data reach the setup only with ForwardResourceDataFromSFX=1 in [main] of "
+                 "configuration " + Quoted(options.config) + "; add it, or leave the data out");
 }
 
 }  // namespace
@@ -139,14 +178,27 @@ std::uint64_t BuildInstaller(const BuildOptions& options, std::ostream& notes) {
   const std::string configText = LoadConfigText(options.config, notes);
   Warnings warnings(notes);
   ReviewConfigLines(configText, options.config, warnings);
+  WarnAboutUnreadSlots(options, configText, warnings);
   const std::optional<fs::path> sevenZip = FindSevenZip();
   // The IV does not change the block's size: the layout is known, and a
   // given archive's fit checked, before the archive is made or tested.
-  const Layout layout = PlanLayout(stub.bytes.size(), payload::EncipherText(configText, payload::Iv{}).size());
-  if (options.folder.empty()) FinalFileSize(layout, InputFileSize(options.archive, "archive"));
-
-  if (const auto paths = PayloadPaths(options, sevenZip, warnings, notes))
-    ReviewSetupFiles(configText, *paths, warnings);
+  const Layout layout = PlanLayout(stub.bytes.size(), payload::EncipherText(configText, payload::Iv{}).size(),
+                                   options.branding.empty() ? "the stub" : "the branded stub");
+  std::optional<FolderScan> scan;
+  std::optional<PayloadPaths> paths;
+  if (options.folder.empty()) {
+    FinalFileSize(layout, ArchiveSize(options.archive));
+    paths = ArchivePaths(options, sevenZip, warnings, notes);
+    if (paths) RequireWindowsNames(*paths, "archive " + Quoted(options.archive));
+  } else {
+    if (!sevenZip)
+      throw PackError("cannot find 7-Zip (7zz or 7z) on the PATH; install it or set SFXPACK_7Z "
+                      "to the program's path");
+    scan = ScanFolder(options.folder, options.followLinks);
+    RequireWindowsNames(scan->paths, "folder " + Quoted(options.folder));
+    paths = scan->paths;
+  }
+  if (paths) ReviewSetupFiles(configText, *paths, warnings);
   // Before packing: a strict build of a large folder fails at once.
   if (options.strict && warnings.count() > 0)
     throw PackError(std::to_string(warnings.count()) + " warning(s) with --strict; nothing written");
@@ -154,9 +206,9 @@ std::uint64_t BuildInstaller(const BuildOptions& options, std::ostream& notes) {
   fs::path archive = options.archive;
   std::optional<RemoveOnExit> packed;  // the archive made from --folder, removed at the end
   if (!options.folder.empty()) {
-    packed.emplace(fs::temp_directory_path() / ("sfxpack-" + RandomName() + ".7z"));
+    packed.emplace(TemporaryFolder() / ("sfxpack-" + RandomName() + ".7z"));
     archive = packed->path();
-    PackFolderFor(options, *sevenZip, archive);
+    PackFolderFor(options, *scan, *sevenZip, archive);
   }
   const std::uint64_t archiveSize = InputFileSize(archive, "archive");
   const payload::Iv iv = Reproducible(options) ? DerivedIv(configText, archive, archiveSize) : RandomIv();
@@ -165,6 +217,7 @@ std::uint64_t BuildInstaller(const BuildOptions& options, std::ostream& notes) {
   const std::uint64_t fileSize = FinalFileSize(layout, archiveSize) + trailingBlock.size();
   if (options.trailingData) RequireTrailingWindow(fileSize);
 
+  CheckInterrupt();
   RecordFileSize(stub, fileSize);
   WriteInstaller(options.output, stub, block, archive, archiveSize, trailingBlock);
   return fileSize;

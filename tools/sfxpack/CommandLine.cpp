@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <charconv>
 #include <iomanip>
+#include <iterator>
+
+#include <boost/locale/encoding_utf.hpp>
 
 #include "Errors.h"
 
@@ -103,6 +106,8 @@ const BuildOption kBuildOptions[] = {
     {"--progress", nullptr, "show 7-Zip's progress even when stderr is no terminal",
      StoreSwitch<&BuildOptions::progress>},
     {"--strict", nullptr, "fail the build on any warning", StoreSwitch<&BuildOptions::strict>},
+    {"--follow-links", nullptr, "pack --folder's links as the files they name",
+     StoreSwitch<&BuildOptions::followLinks>},
     {"--reproducible", nullptr, "equal inputs give equal bytes (also SOURCE_DATE_EPOCH)",
      StoreSwitch<&BuildOptions::reproducible>},
     {"--icon", "FILE.ico", "the installer's icon", StoreBrandingPath<&Branding::icon>},
@@ -120,7 +125,22 @@ const BuildOption kBuildOptions[] = {
 
 #undef SFXPACK_FIELD
 
+bool IsValidUtf8(const std::string& text) {
+  try {
+    boost::locale::conv::utf_to_utf<char>(text, boost::locale::conv::stop);
+    return true;
+  } catch (const boost::locale::conv::conversion_error&) {
+    return false;
+  }
+}
+
 bool IsHelp(const std::string& arg) { return arg == "--help" || arg == "-h" || arg == "/?"; }
+
+bool IsBuildOption(const std::string& arg) {
+  const std::string name = arg.substr(0, arg.find('='));
+  return std::any_of(std::begin(kBuildOptions), std::end(kBuildOptions),
+                     [&](const BuildOption& option) { return name == option.name; });
+}
 
 const BuildOption& FindBuildOption(const std::string& name) {
   for (const BuildOption& option : kBuildOptions)
@@ -157,6 +177,10 @@ Invocation ParseBuild(const std::vector<std::string>& args) {
     } else if (!inlineValue) {
       if (i + 1 == args.size()) throw UsageError(name + " needs a value");
       value = args[++i];
+      // "--output --strict" forgot the output's name.
+      if (IsBuildOption(value))
+        throw UsageError(name + " needs a value, not the option " + value + " (write " + name + "=" + value +
+                         " if that is really meant)");
     }
     option.store(invocation.build, value, name);
   }
@@ -188,6 +212,10 @@ Invocation ParseInspect(const std::vector<std::string>& args) {
 
 Invocation ParseCommandLine(const std::vector<std::string>& args) {
   if (args.empty()) throw UsageError("no command given");
+  for (std::size_t i = 0; i < args.size(); ++i)
+    if (!IsValidUtf8(args[i]))
+      throw UsageError("argument " + std::to_string(i + 1) +
+                       " is not valid UTF-8; use a UTF-8 locale or give the text as UTF-8");
   const std::string& command = args.front();
   const std::vector<std::string> rest(args.begin() + 1, args.end());
   if (IsHelp(command) || command == "help" || std::any_of(rest.begin(), rest.end(), IsHelp))
@@ -209,7 +237,7 @@ void PrintHelp(std::ostream& out) {
          "                (--archive PAYLOAD.7z | --folder DIR) --output SETUP.exe\n"
          "                [--slot NAME=VALUE]... [--trailing-data TEXT]\n"
          "                [--level 0-9] [--threads N] [--progress] [--strict]\n"
-         "                [--reproducible] [--icon FILE.ico] [--version-info FILE]\n"
+         "                [--follow-links] [--reproducible] [--icon FILE.ico] [--version-info FILE]\n"
          "                [--product-name TEXT] [--company TEXT] [--file-version X.Y.Z.W]...\n"
          "  sfxpack inspect [--json] [--list] SETUP.exe\n"
          "  sfxpack --help | --version\n"
@@ -252,7 +280,7 @@ void PrintHelp(std::ostream& out) {
          "                  these seconds since 1970 are stored as them\n"
          "\n"
          "Exit status: 0 done, 1 refused or failed (inspect: the file does not match\n"
-         "its records), 2 wrong usage.\n";
+         "its records), 2 wrong usage, 130 or 143 interrupted (SIGINT, SIGTERM).\n";
 }
 
 const char* SfxpackVersion() {

@@ -27,6 +27,7 @@ struct BuildOptions {
   bool progress = false;                    // also when stderr is no terminal
   bool strict = false;                      // warnings fail the build
   bool reproducible = false;                // also when SOURCE_DATE_EPOCH is set
+  bool followLinks = false;                 // --folder's links packed as what they name
   Branding branding;
 };
 

@@ -1,10 +1,12 @@
 #include "ConfigReview.h"
 
 #include <algorithm>
+#include <set>
 
 #include <boost/locale/encoding_utf.hpp>
 
 #include "FileIo.h"
+#include "core/PathRules.h"
 #include "core/payload/ConfigCheck.h"
 #include "core/payload/ConfigStore.h"
 
@@ -26,6 +28,27 @@ std::string Describe(const config::Finding& f) {
              "[main] or only in [LANG_<culture>] sections)";
     case config::FindingKind::EntryOutsideSection:
       return "key " + name + " stands before the first section header; no section reads it";
+    case config::FindingKind::NotANumber:
+    case config::FindingKind::SwitchValue: {
+      const std::string setting = Narrow(f.name) + "=" + Narrow(f.value);
+      const std::string reading = std::to_string(f.reading);
+      const bool isSwitch = !config::NamesEqual(f.name, L"SetupShow");
+      const std::string effect = isSwitch ? reading + (f.switchOn ? " (on)" : " (off)") : reading;
+      if (f.kind == config::FindingKind::NotANumber)
+        return setting + " is not a whole number; the installer reads it as " + effect + ". Write 0 or 1";
+      return setting + ": the installer reads it as " + effect + "; write 0 or 1";
+    }
+    case config::FindingKind::UnknownCulture:
+      return "culture \"" + Narrow(f.value) + "\" has no string table in the installer; it would show " +
+             "English texts";
+    case config::FindingKind::DuplicateKey:
+      return "key " + name + " is given again (first on line " + std::to_string(f.firstLine) +
+             "); the installer takes this last value";
+    case config::FindingKind::DuplicateSection:
+      return "section " + name + " is given again (first on line " + std::to_string(f.firstLine) +
+             "); the installer joins both into one section";
+    case config::FindingKind::EmptySetupFile:
+      return "SetupFileName is empty; the installer would have no setup program to start";
     case config::FindingKind::IgnoredLine:
       break;
   }
@@ -42,22 +65,26 @@ void ReviewConfigLines(const std::string& text, const std::filesystem::path& pat
   }
 }
 
-void ReviewSetupFiles(const std::string& text, const std::vector<std::string>& payloadPaths,
-                      Warnings& warnings) {
-  std::vector<std::wstring> paths;
-  for (const std::string& path : payloadPaths) paths.push_back(Wide(path));
+void ReviewSetupFiles(const std::string& text, const PayloadPaths& payload, Warnings& warnings) {
   // Windows finds the file whatever the letter case.
-  auto holds = [&](const std::wstring& wanted) {
-    return std::any_of(paths.begin(), paths.end(),
-                       [&](const std::wstring& path) { return config::NamesEqual(path, wanted); });
+  std::set<std::wstring> files, folders;
+  for (const std::string& path : payload.files) files.insert(FileNameKey(Wide(path)));
+  for (const std::string& path : payload.folders) folders.insert(FileNameKey(Wide(path)));
+  auto holds = [&](const std::set<std::wstring>& set, const std::wstring& wanted) {
+    return set.count(FileNameKey(wanted)) > 0;
   };
   ConfigStore store;
   store.Parse(Wide(text));
   for (const config::SetupTarget& target : config::SetupTargets(store)) {
     const std::wstring inside = config::PathInsideExtraction(target.value);
-    if (inside.empty()) continue;
     const bool relative = target.value.find(L'[') == std::wstring::npos;
-    if (holds(inside) || (relative && holds(L"product/" + inside))) continue;
+    if (inside.empty()) continue;
+    if (holds(files, inside) || (relative && holds(files, L"product/" + inside))) continue;
+    if (holds(folders, inside) || (relative && holds(folders, L"product/" + inside))) {
+      warnings.Add(Narrow(target.key) + " of [" + Narrow(target.section) + "] names \"" + Narrow(target.value) +
+                   "\", which is a folder in the payload; the installer cannot start a folder");
+      continue;
+    }
     warnings.Add(Narrow(target.key) + " of [" + Narrow(target.section) + "] names \"" + Narrow(target.value) +
                  "\", which the payload does not hold; the installer would fail with \"Path not found\"");
   }

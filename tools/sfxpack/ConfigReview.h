@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "PayloadPaths.h"
 #include "Warnings.h"
 
 namespace sfxpack {
@@ -16,8 +17,7 @@ void ReviewConfigLines(const std::string& text, const std::filesystem::path& pat
 
 // Each setup file name (per language too) that names a relative file the
 // payload does not hold, in its folder or in "product/" as the installer
-// also looks. payloadPaths use "/" between their parts.
-void ReviewSetupFiles(const std::string& text, const std::vector<std::string>& payloadPaths,
-                      Warnings& warnings);
+// also looks, or that names a folder of it.
+void ReviewSetupFiles(const std::string& text, const PayloadPaths& payload, Warnings& warnings);
 
 }  // namespace sfxpack

@@ -48,6 +48,9 @@ std::string LoadConfigText(const std::filesystem::path& path, std::ostream& note
     notes << "sfxpack: note: removed the UTF-8 byte-order mark from configuration "
           << Quoted(path) << '\n';
   }
+  // UTF-16 text is full of NUL bytes, which no configuration holds.
+  if (text.find('\0') != std::string::npos)
+    throw PackError("configuration " + Quoted(path) + " holds NUL bytes; is it UTF-16? Save it as UTF-8");
   RequireUtf8(text, path);
   return text;
 }

@@ -6,6 +6,7 @@
 #include <random>
 
 #include "Errors.h"
+#include "Interrupts.h"
 
 #ifdef _WIN32
 #include <io.h>
@@ -143,7 +144,15 @@ void PendingFile::CheckStream() {
 void PendingFile::Write(const std::uint8_t* data, std::size_t size) {
   out_.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
   CheckStream();
+  checksum_.Add(data, size);
   written_ += size;
+}
+
+void PendingFile::Patch(std::uint64_t offset, const std::uint8_t* data, std::size_t size) {
+  out_.seekp(static_cast<std::streamoff>(offset));
+  out_.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+  out_.seekp(0, std::ios::end);
+  CheckStream();
 }
 
 void PendingFile::Append(const fs::path& source, std::uint64_t size, const std::string& role) {
@@ -151,6 +160,7 @@ void PendingFile::Append(const fs::path& source, std::uint64_t size, const std::
   std::vector<char> chunk(kCopyChunk);
   for (std::uint64_t left = size; left > 0;) {
     const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(left, chunk.size()));
+    CheckInterrupt();
     if (!in.read(chunk.data(), static_cast<std::streamsize>(n)))
       throw PackError(role + " " + Quoted(source) + " changed or could not be read while copying");
     Write(reinterpret_cast<const std::uint8_t*>(chunk.data()), n);
@@ -159,6 +169,7 @@ void PendingFile::Append(const fs::path& source, std::uint64_t size, const std::
 }
 
 void PendingFile::Commit() {
+  CheckInterrupt();
   out_.close();
   CheckStream();
   std::error_code ec;

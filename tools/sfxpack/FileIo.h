@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "core/pe/PeChecksum.h"
+
 namespace sfxpack {
 
 // The path in UTF-8 between double quotes, for messages.
@@ -80,6 +82,10 @@ class PendingFile {
   // Copies exactly size bytes from the start of source.
   void Append(const std::filesystem::path& source, std::uint64_t size, const std::string& role);
   std::uint64_t written() const { return written_; }
+  // Replaces bytes already written, leaving the checksum as it was.
+  void Patch(std::uint64_t offset, const std::uint8_t* data, std::size_t size);
+  // The PE checksum of the bytes written, for the installer's header.
+  const kestlib::PeChecksum& checksum() const { return checksum_; }
   void Commit();
 
  private:
@@ -89,6 +95,7 @@ class PendingFile {
   RemoveOnExit temp_;  // declared before out_: the stream closes before the file goes
   std::ofstream out_;
   std::uint64_t written_ = 0;
+  kestlib::PeChecksum checksum_;
 };
 
 }  // namespace sfxpack

@@ -138,7 +138,9 @@ void ListItems(const std::filesystem::path& path, InstallerReport& r) {
     throw PackError("--list needs 7-Zip (7zz or 7z) on the PATH or in SFXPACK_7Z");
   RemoveOnExit copy(std::filesystem::temp_directory_path() / ("sfxpack-" + RandomName() + ".7z"));
   CopyRange(path, r.archiveOffset, r.archiveLength, copy.path());
-  r.items = ListArchive(*sevenZip, copy.path());
+  PayloadPaths listed = ListArchive(*sevenZip, copy.path());
+  r.items = std::move(listed.folders);
+  r.items->insert(r.items->end(), listed.files.begin(), listed.files.end());
 }
 
 void PrintReport(const InstallerReport& r, std::ostream& out) {

@@ -8,7 +8,7 @@
 
 namespace sfxpack {
 
-Layout PlanLayout(std::uint64_t imageSize, std::uint64_t blockSize) {
+Layout PlanLayout(std::uint64_t imageSize, std::uint64_t blockSize, const std::string& image) {
   Layout layout;
   layout.startMarkerOffset = imageSize;
   layout.blockOffset = imageSize + payload::kStartMarkerSize;
@@ -17,7 +17,7 @@ Layout PlanLayout(std::uint64_t imageSize, std::uint64_t blockSize) {
   if (layout.archiveOffset >= payload::kArchiveWindow)
     throw PackError("the archive would begin at offset " + std::to_string(layout.archiveOffset) +
                     ", but the installer finds it only within the first 4 MiB (" +
-                    std::to_string(payload::kArchiveWindow) + " bytes); the stub (" +
+                    std::to_string(payload::kArchiveWindow) + " bytes); " + image + " (" +
                     std::to_string(imageSize) + " bytes) and the configuration block (" +
                     std::to_string(blockSize) + " bytes) take too much room");
   return layout;

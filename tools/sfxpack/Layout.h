@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace sfxpack {
 
@@ -15,8 +16,8 @@ struct Layout {
 
 // Places the markers, the block and the archive behind the image. Refuses
 // an archive that would begin at or beyond 4 MiB, where the archive engine
-// no longer looks for it.
-Layout PlanLayout(std::uint64_t imageSize, std::uint64_t blockSize);
+// no longer looks for it; image names the image in that message.
+Layout PlanLayout(std::uint64_t imageSize, std::uint64_t blockSize, const std::string& image);
 
 // The size of the finished installer. Refuses an end marker that the
 // installer's scan of the first min(size, 20 MiB) - 20 bytes would miss.

@@ -8,6 +8,7 @@
 #include "Errors.h"
 #include "FileIo.h"
 #include "Inspect.h"
+#include "Interrupts.h"
 
 namespace sfxpack {
 namespace {
@@ -46,6 +47,9 @@ int Run(const Invocation& invocation, std::ostream& out, std::ostream& err) {
 int RunSfxpack(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   try {
     return Run(ParseCommandLine(args), out, err);
+  } catch (const Interrupted& e) {
+    err << "sfxpack: interrupted; nothing written, temporary files removed\n";
+    return 128 + e.signal();
   } catch (const UsageError& e) {
     err << "sfxpack: error: " << e.what() << "\nRun \"sfxpack --help\" for usage.\n";
     return 2;

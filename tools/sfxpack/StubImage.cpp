@@ -1,10 +1,13 @@
 #include "StubImage.h"
 
+#include <algorithm>
+
 #include <string>
 
 #include "Errors.h"
 #include "FileIo.h"
 #include "core/payload/PayloadFormat.h"
+#include "core/pe/PeChecksum.h"
 #include "core/pe/PeImage.h"
 
 namespace sfxpack {
@@ -83,6 +86,8 @@ StubImage LoadStub(const std::filesystem::path& path) {
                     "find its configuration behind it");
 
   stub.verifyOffset = LocateVerify(path, stub.bytes);
+  stub.checksumOffset = image.optionalHeader + kestlib::kChecksumFieldOffset;
+  std::fill_n(stub.bytes.begin() + static_cast<std::ptrdiff_t>(stub.checksumOffset), 4, 0);
   return stub;
 }
 
@@ -96,6 +101,7 @@ void ReplaceStubImage(StubImage& stub, std::vector<std::uint8_t> bytes,
   const std::size_t verifyOffset = LocateVerify(path, bytes);
   stub.bytes = std::move(bytes);
   stub.verifyOffset = verifyOffset;
+  std::fill_n(stub.bytes.begin() + static_cast<std::ptrdiff_t>(stub.checksumOffset), 4, 0);
 }
 
 void RecordFileSize(StubImage& stub, std::uint64_t size) {

@@ -17,6 +17,7 @@ namespace sfxpack {
 struct StubImage {
   std::vector<std::uint8_t> bytes;  // the whole image, which is the whole file
   std::size_t verifyOffset = 0;     // file offset of the _HLV_VERIFY data
+  std::size_t checksumOffset = 0;   // of the PE checksum, kept zero until the file is written
 };
 
 // "x86" for a PE32 image for x86, "x64" for a PE32+ image for x86-64: the
