@@ -20,6 +20,11 @@ std::wstring BaseName(const std::wstring& path);
 // trailing dot or blank.
 std::wstring WindowsNameProblem(const std::wstring& name);
 
+// The first part of a relative path (parts separated by \ or /) that
+// Windows cannot create, with WindowsNameProblem's reason; empty when every
+// part can be created.
+std::wstring PathNameProblem(const std::wstring& path);
+
 // The name as NTFS compares names: upper-cased letter by letter, also
 // beyond ASCII (Latin, Greek, Cyrillic), so that a small u-umlaut and its
 // capital give one key.

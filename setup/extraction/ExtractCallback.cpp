@@ -8,6 +8,7 @@
 #include <limits>
 #include <utility>
 
+#include "core/PathRules.h"
 #include "core/startup/RunSettings.h"
 #include "kestlib/Holders.h"
 #include "setup/extraction/engine/ExtractionTime.h"
@@ -141,6 +142,12 @@ Z7_COM7F_IMF(CExtractCallback::AskOverwrite(const wchar_t* existName, const FILE
 
 Z7_COM7F_IMF(CExtractCallback::PrepareOperation(const wchar_t* name, Int32 isFolder,
                                                 Int32 askExtractMode, const UInt64*)) {
+  // The engine writes a name that Windows cannot create under another one,
+  // where the setup would not find it: such an item fails the run instead.
+  if (!PathNameProblem(name).empty()) {
+    m_worker.SetCurrentItem(name);
+    return HRESULT_FROM_WIN32(ERROR_INVALID_NAME);
+  }
   const std::wstring relative = DiskRelativePath(name, isFolder != 0);
   m_worker.AddExtractedItem(isFolder ? relative + L'\\' : relative);
   m_worker.SetCurrentItem(relative);
