@@ -109,7 +109,7 @@ TEST_F(SfxpackVerifyTest, Verify_NotesWhatTheMissingPasswordHides) {
   const boost::json::object report = boost::json::parse(out_.str()).as_object();
   EXPECT_TRUE(report.at("archive").as_object().contains("listError"));
   EXPECT_NE(err_.str().find("the archive of \"" + Arg(output_) + "\""), std::string::npos) << err_.str();
-  EXPECT_EQ(err_.str().find("sfxpack-"), err_.str().find("sfxpack-test-")) << err_.str();
+  EXPECT_EQ(err_.str().find(".7z"), std::string::npos) << err_.str();
 }
 
 TEST_F(SfxpackTest, VerifyAndInspect_CannotExamineWhatIsNoInstaller) {
