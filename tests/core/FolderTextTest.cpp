@@ -44,7 +44,8 @@ TEST(PathNameProblemTest, NamesThePartWindowsCannotCreate) {
   };
   for (const Case& c : {Case{L"docs\\nested\\readme.txt", L""}, Case{L"docs/q?.txt", L"q?.txt"},
                         Case{L"CON\\readme.txt", L"CON"}, Case{L"nul.txt", L"nul.txt"},
-                        Case{L"a\\..\\b.txt", L".."}, Case{L"a\\trailing. ", L"trailing. "}}) {
+                        Case{L"a\\..\\b.txt", L""}, Case{L"C:drive.txt", L""},
+                        Case{L"a\\trailing. ", L"trailing. "}}) {
     const std::wstring problem = PathNameProblem(c.path);
     if (*c.part == L'\0')
       EXPECT_EQ(problem, L"") << c.path;

@@ -192,6 +192,14 @@ TEST_F(ExtractArchiveTest, ReportsADestinationThatIsAFileAndNamesIt) {
   EXPECT_EQ(worker.currentItem, worker.destination);
 }
 
+TEST_F(ExtractArchiveTest, ProgressMovesWithFilesThatHoldNoData) {
+  ASSERT_EQ(Extract(Installer("empty-files")).result, S_OK);
+  EXPECT_GE(dialog.progress.size(), 100u);
+  EXPECT_EQ(std::adjacent_find(dialog.progress.begin(), dialog.progress.end(), std::greater_equal<>()),
+            dialog.progress.end());
+  EXPECT_EQ(dialog.progress.back(), 1000u);
+}
+
 TEST_F(ExtractArchiveTest, ExtractsAnItemWhosePathIsLongerThanMaxPath) {
   ASSERT_EQ(Extract(Installer("long-path")).result, S_OK);
   // As the test data lays it out: eight folders of forty characters.
