@@ -7,50 +7,16 @@
 #include <iterator>
 #include <string>
 
+#include "SyntheticSignature.h"
+
 using namespace forwarded;
 
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
+using testsupport::NestedSignature;
 
-Bytes Der(std::uint8_t tag, const Bytes& content) {
-  const std::size_t n = content.size();
-  Bytes out = n < 0x80 ? Bytes{tag, static_cast<std::uint8_t>(n)}
-                       : Bytes{tag, 0x82, static_cast<std::uint8_t>(n >> 8), static_cast<std::uint8_t>(n)};
-  std::copy(content.begin(), content.end(), std::back_inserter(out));
-  return out;
-}
-
-Bytes Join(std::initializer_list<Bytes> parts) {
-  Bytes out;
-  for (const Bytes& part : parts) out.insert(out.end(), part.begin(), part.end());
-  return out;
-}
-
-// 1.3.6.1.4.1.311.2.4.1, where a second signature nests in the first.
-const Bytes kNestedOid = {0x2B, 0x06, 0x01, 0x04, 0x01, 0x82, 0x37, 0x02, 0x04, 0x01};
-const Bytes kSignedDataOid = {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x07, 0x02};
-
-Bytes NestedSignature() {
-  return Der(0x30, Join({Der(0x06, kNestedOid), Der(0x31, Der(0x30, Bytes(300, 0x5A)))}));
-}
-
-// A certificate table with one PKCS#7 entry: the shape signing tools
-// write, with stand-ins for the certificates and the signature.
-Bytes Table(const Bytes& unsignedAttributes = {}) {
-  Bytes signer = Join({Der(0x02, {1}), Der(0x30, Bytes(40, 0x11)), Der(0x30, Bytes(13, 0x22)),
-                       Der(0xA0, Bytes(90, 0x33)), Der(0x30, Bytes(10, 0x44)), Der(0x04, Bytes(72, 0x55))});
-  if (!unsignedAttributes.empty()) signer = Join({signer, Der(0xA1, unsignedAttributes)});
-  const Bytes signedData = Join({Der(0x02, {1}), Der(0x31, Der(0x30, Bytes(11, 0x66))),
-                                 Der(0x30, Bytes(60, 0x77)), Der(0xA0, Bytes(500, 0x88)),
-                                 Der(0x31, Der(0x30, signer))});
-  const Bytes der = Der(0x30, Join({Der(0x06, kSignedDataOid), Der(0xA0, Der(0x30, signedData))}));
-  const std::size_t length = (8 + der.size() + 7) / 8 * 8;
-  Bytes table{static_cast<std::uint8_t>(length), static_cast<std::uint8_t>(length >> 8), 0, 0, 0x00, 0x02, 0x02, 0x00};
-  std::copy(der.begin(), der.end(), std::back_inserter(table));
-  table.resize(length, 0);
-  return table;
-}
+Bytes Table(const Bytes& unsignedAttributes = {}) { return testsupport::SignatureTable(unsignedAttributes); }
 
 Bytes Tagged(const Bytes& table, const Values& values) {
   Bytes out;
