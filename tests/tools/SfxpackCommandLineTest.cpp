@@ -51,7 +51,7 @@ TEST(CommandLine, HelpListsEveryOptionAndExitsZero) {
 TEST(CommandLine, BadUsageExitsTwoWithHint) {
   std::ostringstream out, err;
   EXPECT_EQ(RunSfxpack({"pack"}, out, err), 2);
-  EXPECT_EQ(err.str(), "sfxpack: error: unknown command \"pack\" (expected build, inspect or --version)\n"
+  EXPECT_EQ(err.str(), "sfxpack: error: unknown command \"pack\" (expected build, inspect, tag or --version)\n"
                        "Run \"sfxpack --help\" for usage.\n");
 }
 

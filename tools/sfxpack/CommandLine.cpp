@@ -208,6 +208,50 @@ Invocation ParseInspect(const std::vector<std::string>& args) {
   return invocation;
 }
 
+// tag FILE --value NAME=VALUE... (--output FILE | --in-place); values as
+// --value=NAME=VALUE too.
+Invocation ParseTag(const std::vector<std::string>& args) {
+  Invocation invocation;
+  invocation.command = Command::Tag;
+  TagOptions& o = invocation.tag;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    const auto valueOf = [&](const std::string& name) {
+      if (arg.size() > name.size() && arg.compare(0, name.size() + 1, name + "=") == 0)
+        return arg.substr(name.size() + 1);
+      if (i + 1 == args.size()) throw UsageError(name + " needs a value");
+      return args[++i];
+    };
+    if (arg == "--value" || arg.rfind("--value=", 0) == 0) {
+      const std::string value = valueOf("--value");
+      const std::size_t equals = value.find('=');
+      if (equals == std::string::npos || equals == 0)
+        throw UsageError("--value needs NAME=VALUE, not \"" + value + "\"");
+      std::string name = value.substr(0, equals);
+      for (const auto& given : o.values)
+        if (given.first == name) throw UsageError("--value " + name + " is given more than once");
+      o.values.emplace_back(std::move(name), value.substr(equals + 1));
+    } else if (arg == "--output" || arg.rfind("--output=", 0) == 0) {
+      if (!o.output.empty()) throw UsageError("--output is given more than once");
+      const std::string value = valueOf("--output");
+      if (value.empty()) throw UsageError("--output needs a non-empty value");
+      o.output = std::filesystem::u8path(value);
+    } else if (arg == "--in-place") {
+      if (o.inPlace) throw UsageError("--in-place is given more than once");
+      o.inPlace = true;
+    } else if (arg.rfind("-", 0) == 0) {
+      throw UsageError("unknown option \"" + arg + "\" for tag");
+    } else {
+      if (!o.file.empty()) throw UsageError("tag takes exactly one installer");
+      o.file = std::filesystem::u8path(arg);
+    }
+  }
+  if (o.file.empty()) throw UsageError("tag takes exactly one installer");
+  if (o.values.empty()) throw UsageError("tag needs at least one --value");
+  if (o.output.empty() == !o.inPlace) throw UsageError("tag needs either --output FILE or --in-place");
+  return invocation;
+}
+
 }  // namespace
 
 Invocation ParseCommandLine(const std::vector<std::string>& args) {
@@ -228,7 +272,8 @@ Invocation ParseCommandLine(const std::vector<std::string>& args) {
   }
   if (command == "build") return ParseBuild(rest);
   if (command == "inspect") return ParseInspect(rest);
-  throw UsageError("unknown command \"" + command + "\" (expected build, inspect or --version)");
+  if (command == "tag") return ParseTag(rest);
+  throw UsageError("unknown command \"" + command + "\" (expected build, inspect, tag or --version)");
 }
 
 void PrintHelp(std::ostream& out) {
@@ -240,6 +285,7 @@ void PrintHelp(std::ostream& out) {
          "                [--follow-links] [--reproducible] [--icon FILE.ico] [--version-info FILE]\n"
          "                [--product-name TEXT] [--company TEXT] [--file-version X.Y.Z.W]...\n"
          "  sfxpack inspect [--json] [--list] SETUP.exe\n"
+         "  sfxpack tag SETUP.exe --value NAME=VALUE... (--output FILE | --in-place)\n"
          "  sfxpack --help | --version\n"
          "\n"
          "Builds a self-extracting installer: the stub program, followed by its\n"
@@ -250,6 +296,9 @@ void PrintHelp(std::ostream& out) {
          "  inspect  show the layout of a built installer and its configuration;\n"
          "           --json prints it as JSON, --list adds the archive's items;\n"
          "           fails when the file's size or end does not match its record\n"
+         "  tag      put NAME=VALUE entries into the signature of a signed installer,\n"
+         "           replacing an earlier tag, without breaking the signature;\n"
+         "           --output writes a new file, --in-place rewrites only its end\n"
          "\n"
          "Options of build (also as --option=VALUE):\n";
   for (const BuildOption& option : kBuildOptions) {
@@ -272,6 +321,10 @@ void PrintHelp(std::ostream& out) {
          "  entries NAME=VALUE joined by \"&\", where %XX stands for the character with\n"
          "  that hexadecimal code; the installer reads the block only when its stub has\n"
          "  no data slots, and only from an installer of at least 65,536 bytes.\n"
+         "  A tag's values (at most 16 KiB as a block) are forwarded after those,\n"
+         "  each replacing a value of the same name. The signature does not cover\n"
+         "  a tag: anyone can change it, so the setup must treat its values as\n"
+         "  untrusted.\n"
          "\n"
          "Environment:\n"
          "  SFXPACK_7Z      the 7-Zip program for --folder\n"

@@ -9,6 +9,7 @@
 #include "FileIo.h"
 #include "Inspect.h"
 #include "Interrupts.h"
+#include "Tag.h"
 
 namespace sfxpack {
 namespace {
@@ -32,6 +33,10 @@ int Run(const Invocation& invocation, std::ostream& out, std::ostream& err) {
   if (invocation.command == Command::Build) {
     const std::uint64_t size = BuildInstaller(invocation.build, err);
     out << "sfxpack: wrote " << Quoted(invocation.build.output) << " (" << size << " bytes)\n";
+  } else if (invocation.command == Command::Tag) {
+    const TagOptions& tag = invocation.tag;
+    const std::uint64_t size = TagInstaller(tag, err);
+    out << "sfxpack: tagged " << Quoted(tag.inPlace ? tag.file : tag.output) << " (" << size << " bytes)\n";
   } else if (invocation.command == Command::Inspect) {
     return Inspect(invocation.inspect, out, err);
   } else if (invocation.command == Command::Version) {
