@@ -67,6 +67,20 @@ std::wstring WindowsNameProblem(const std::wstring& name) {
   return {};
 }
 
+std::wstring PathNameProblem(const std::wstring& path) {
+  for (std::size_t start = 0; start <= path.size();) {
+    const std::size_t end = std::min(path.find_first_of(L"\\/", start), path.size());
+    const std::wstring part = path.substr(start, end - start);
+    const std::wstring name = part.substr(part.rfind(L':') + 1);
+    if (!name.empty() && name != L"." && name != L"..") {
+      const std::wstring problem = WindowsNameProblem(name);
+      if (!problem.empty()) return L"\"" + part + L"\": " + problem;
+    }
+    start = end + 1;
+  }
+  return {};
+}
+
 std::wstring FileNameKey(const std::wstring& name) {
   std::wstring key = name;
   std::transform(key.begin(), key.end(), key.begin(), Upcased);

@@ -20,6 +20,12 @@ std::wstring BaseName(const std::wstring& path);
 // trailing dot or blank.
 std::wstring WindowsNameProblem(const std::wstring& name);
 
+// The first part of an archive item's path (parts separated by \ or /)
+// that Windows cannot create, with WindowsNameProblem's reason; empty when
+// every part can be created. "." and ".." parts and what comes before a
+// colon (a drive, a stream's file) do not count: extraction removes them.
+std::wstring PathNameProblem(const std::wstring& path);
+
 // The name as NTFS compares names: upper-cased letter by letter, also
 // beyond ASCII (Latin, Greek, Cyrillic), so that a small u-umlaut and its
 // capital give one key.

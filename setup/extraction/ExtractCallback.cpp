@@ -8,6 +8,7 @@
 #include <limits>
 #include <utility>
 
+#include "core/PathRules.h"
 #include "core/startup/RunSettings.h"
 #include "kestlib/Holders.h"
 #include "setup/extraction/engine/ExtractionTime.h"
@@ -60,6 +61,14 @@ std::uint32_t PerMille(std::uint64_t completed, std::uint64_t total) {
   return static_cast<std::uint32_t>(std::min<std::uint64_t>(completed * 1000 / total, 999));
 }
 
+std::uint32_t ExtractionPerMille(std::uint64_t bytes, std::uint64_t totalBytes, std::uint64_t files,
+                                 std::uint64_t totalFiles) {
+  // In units of a file's cost: no sum can overflow, whatever the archive
+  // claims, and a unit is far finer than a per mille of any large archive.
+  const std::uint64_t total = totalBytes / kFileCost + totalFiles;
+  return total == 0 ? 1000 : PerMille(bytes / kFileCost + files, total);
+}
+
 // An item that cannot be stamped keeps the time it has; the files are
 // there, which is what matters to the setup.
 void StampWithCurrentTime(const std::wstring& path) {
@@ -106,14 +115,24 @@ Z7_COM7F_IMF(CExtractCallback::SetTotal(UInt64 total)) {
 }
 
 Z7_COM7F_IMF(CExtractCallback::SetCompleted(const UInt64* completed)) {
-  const std::uint64_t total = m_total;
-  if (completed && total != 0) {
-    // The engine reports every few KiB, in multithreaded decoding while
-    // its other threads wait: only a new position is worth a message.
-    const std::uint32_t perMille = PerMille(*completed, total);
-    if (m_sentPerMille.exchange(perMille) != perMille) Send(WM_SFX_PROGRESS, 0, perMille);
+  if (completed) {
+    m_completed = *completed;
+    ReportProgress();
   }
   return ContinueUnlessStopped();
+}
+
+void CExtractCallback::ReportProgress() {
+  if (m_fileCount == kUnknownCount) return;
+  const std::uint32_t perMille = ExtractionPerMille(m_completed, m_total, m_filesDone, m_fileCount);
+  // The engine reports every few KiB, in multithreaded decoding from
+  // several threads: only a position beyond the last one sent is worth a
+  // message, so the bar never goes back and gets at most 1,001 of them.
+  std::uint32_t sent = m_sentPosition;
+  do {
+    if (perMille < sent) return;
+  } while (!m_sentPosition.compare_exchange_weak(sent, perMille + 1));
+  Send(WM_SFX_PROGRESS, 0, perMille);
 }
 
 Z7_COM7F_IMF(CExtractCallback::AskOverwrite(const wchar_t* existName, const FILETIME*,
@@ -141,6 +160,12 @@ Z7_COM7F_IMF(CExtractCallback::AskOverwrite(const wchar_t* existName, const FILE
 
 Z7_COM7F_IMF(CExtractCallback::PrepareOperation(const wchar_t* name, Int32 isFolder,
                                                 Int32 askExtractMode, const UInt64*)) {
+  // The engine writes a name that Windows cannot create under another one,
+  // where the setup would not find it: such an item fails the run instead.
+  if (!PathNameProblem(name).empty()) {
+    m_worker.SetCurrentItem(name);
+    return HRESULT_FROM_WIN32(ERROR_INVALID_NAME);
+  }
   const std::wstring relative = DiskRelativePath(name, isFolder != 0);
   m_worker.AddExtractedItem(isFolder ? relative + L'\\' : relative);
   m_worker.SetCurrentItem(relative);
@@ -158,6 +183,10 @@ Z7_COM7F_IMF(CExtractCallback::MessageError(const wchar_t* message)) {
 }
 
 Z7_COM7F_IMF(CExtractCallback::SetOperationResult(Int32 opRes, Int32)) {
+  if (!m_currentIsFolder) {
+    ++m_filesDone;
+    ReportProgress();
+  }
   const HRESULT result = ItemResult(opRes);
   if (result != S_OK || !m_currentIsWritten) return result;
   // The engine has closed the file and given it the time its 7z handler
@@ -203,6 +232,16 @@ HRESULT CExtractCallback::OpenResult(const CCodecs*, const CArchiveLink& arcLink
   // "<name>.7z.001" beside an ".exe"; a stray file there is never extracted
   // in place of our own payload.
   if (arcLink.Arcs.Size() == 0 || wcscmp(arcLink.Arcs[0].Path, name) != 0) return kInvalidData;
+  // The files to come, for the progress; folders report no result.
+  IInArchive* archive = arcLink.GetArchive();
+  UInt32 items = 0;
+  if (FAILED(archive->GetNumberOfItems(&items))) return S_OK;
+  std::uint64_t files = 0;
+  for (UInt32 i = 0; i < items; ++i) {
+    bool folder = false;
+    if (SUCCEEDED(Archive_IsItem_Dir(archive, i, folder)) && !folder) ++files;
+  }
+  m_fileCount = files;
   return S_OK;
 }
 

@@ -62,13 +62,20 @@ class CExtractCallback final :
   LRESULT Send(UINT message, WPARAM wParam, LPARAM lParam) const;
   HRESULT ContinueUnlessStopped() const;
   HRESULT AskPassword();
+  // Sends the extraction's position when it moved beyond the last one sent.
+  void ReportProgress();
 
   IExtractWorker& m_worker;
   const std::wstring m_destination;
   const FreeSpaceQuery m_freeSpace;
+  static constexpr std::uint64_t kUnknownCount = ~std::uint64_t{0};
   std::atomic<std::uint64_t> m_total{0};
-  // The last position sent; none is 1001 or above.
-  std::atomic<std::uint32_t> m_sentPerMille{1001};
+  std::atomic<std::uint64_t> m_completed{0};
+  // Files of the archive, known once it is open, and files reported.
+  std::atomic<std::uint64_t> m_fileCount{kUnknownCount};
+  std::atomic<std::uint64_t> m_filesDone{0};
+  // The last position sent plus one; 0 before the first.
+  std::atomic<std::uint32_t> m_sentPosition{0};
   std::wstring m_password;
   // Item side (see above).
   std::wstring m_message;

@@ -13,6 +13,14 @@ inline bool HasRoomFor(std::uint64_t total, std::uint64_t available) {
 }
 // completed of total bytes in per mille, 0..1000; total is not 0.
 std::uint32_t PerMille(std::uint64_t completed, std::uint64_t total);
+// Creating a file takes about as long as writing this many bytes, so the
+// progress of thousands of small files follows the files, not only their
+// few bytes.
+constexpr std::uint64_t kFileCost = 64 << 10;
+// The position of an extraction in per mille, counting each file as
+// kFileCost bytes besides its data; 1000 for an empty archive.
+std::uint32_t ExtractionPerMille(std::uint64_t bytes, std::uint64_t totalBytes, std::uint64_t files,
+                                 std::uint64_t totalFiles);
 // Where the engine writes an archive item, relative to the destination: its
 // stored path with the parts the engine removes or replaces ("..", drive
 // letters, leading separators, colons) made harmless the same way.

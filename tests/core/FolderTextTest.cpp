@@ -1,5 +1,6 @@
-// The texts of the folder questions and the completion: byte counts and
-// the items that are selected when the folder opens.
+// The texts of the folder questions and the completion (byte counts, the
+// items that are selected when the folder opens) and the names a folder
+// on Windows can hold.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -35,3 +36,20 @@ TEST(TopLevelItemsTest, KeepsOnlyTheItemsDirectlyInTheFolder) {
 }
 
 }  // namespace
+
+TEST(PathNameProblemTest, NamesThePartWindowsCannotCreate) {
+  struct Case {
+    const wchar_t* path;
+    const wchar_t* part;  // empty: every part can be created
+  };
+  for (const Case& c : {Case{L"docs\\nested\\readme.txt", L""}, Case{L"docs/q?.txt", L"q?.txt"},
+                        Case{L"CON\\readme.txt", L"CON"}, Case{L"nul.txt", L"nul.txt"},
+                        Case{L"a\\..\\b.txt", L""}, Case{L"C:drive.txt", L""},
+                        Case{L"a\\trailing. ", L"trailing. "}}) {
+    const std::wstring problem = PathNameProblem(c.path);
+    if (*c.part == L'\0')
+      EXPECT_EQ(problem, L"") << c.path;
+    else
+      EXPECT_EQ(problem.rfind(std::wstring(L"\"") + c.part + L"\":", 0), 0u) << c.path << L" gave " << problem;
+  }
+}

@@ -186,7 +186,8 @@ TEST_F(SetupLaunchTest, MissingSetupIsReportedWithItsPath) {
 }
 
 TEST_F(SetupLaunchTest, DialogHidesWhileTheSetupRuns) {
-  const fs::path installer = Pack(L"hide.exe");
+  // Many files, so that the dialog stays long enough to be seen first.
+  const fs::path installer = Pack(L"hide.exe", kSampleConfig, SETUPSFX_MANY_FILES_ARCHIVE);
   testsupport::ProcessDriver run(Quoted(installer.wstring()));
   ASSERT_NE(run.WaitForWindow(kTimeLimit), nullptr) << "no progress dialog appeared";
   bool hidden = false;

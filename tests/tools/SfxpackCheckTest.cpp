@@ -3,6 +3,8 @@
 
 #include <cstdlib>
 
+#include <boost/json.hpp>
+
 #include "SfxpackFixture.h"
 
 namespace sfxtest {
@@ -55,6 +57,23 @@ TEST_F(SfxpackCheckTest, Build_RefusesDamagedArchive) {
   WriteBytes(archive_, archive);
   inputs_ = FolderContents();
   ExpectRefused(Build(), "is damaged: 7-Zip's test of it failed");
+}
+
+TEST_F(SfxpackCheckTest, Build_JsonListsWarningsByCodeAndQuietPrintsNothing) {
+  ASSERT_EQ(BuildWith("[main]\nSetupFilname=setup.exe\nSetupFileName=setup.exe\n", {"--json"}), 0) << err_.str();
+  const boost::json::object result = boost::json::parse(out_.str()).as_object();
+  EXPECT_EQ(result.at("path").as_string(), Arg(output_));
+  EXPECT_EQ(result.at("size").to_number<std::uint64_t>(), fs::file_size(output_));
+  EXPECT_EQ(result.at("sha256").as_string().size(), 64u);
+  EXPECT_TRUE(result.at("lzma2Blocks").is_null());  // the fake archive holds no LZMA2
+  const boost::json::array& warnings = result.at("warnings").as_array();
+  ASSERT_EQ(warnings.size(), 1u);
+  EXPECT_EQ(warnings[0].at("code"), "unknown-key");
+  fs::remove(output_);
+
+  EXPECT_EQ(BuildWith("[main]\nSetupFilname=setup.exe\nSetupFileName=setup.exe\n", {"--quiet"}), 0);
+  EXPECT_EQ(out_.str() + err_.str(), "");
+  EXPECT_TRUE(fs::exists(output_));
 }
 
 // An enciphered payload is the packager's choice: 7-Zip cannot test it

@@ -48,10 +48,25 @@ TEST(CommandLine, HelpListsEveryOptionAndExitsZero) {
   }
 }
 
+TEST(CommandLine, EachCommandHasItsOwnHelpWithItsExitCodes) {
+  const std::pair<std::vector<std::string>, const char*> cases[] = {
+      {{"build", "--help"}, "--quiet"},
+      {{"inspect", "--help"}, "3  the file cannot be examined"},
+      {{"verify", "-h"}, "1  a fault, one line each on standard error"},
+  };
+  for (const auto& [args, phrase] : cases) {
+    std::ostringstream out, err;
+    EXPECT_EQ(RunSfxpack(args, out, err), 0);
+    EXPECT_EQ(out.str().rfind("Usage:\n  sfxpack " + args.front(), 0), 0u) << out.str();
+    EXPECT_NE(out.str().find(phrase), std::string::npos) << out.str();
+    EXPECT_NE(out.str().find("130, 143"), std::string::npos) << out.str();
+  }
+}
+
 TEST(CommandLine, BadUsageExitsTwoWithHint) {
   std::ostringstream out, err;
   EXPECT_EQ(RunSfxpack({"pack"}, out, err), 2);
-  EXPECT_EQ(err.str(), "sfxpack: error: unknown command \"pack\" (expected build, inspect, tag or --version)\n"
+  EXPECT_EQ(err.str(), "sfxpack: error: unknown command \"pack\" (expected build, inspect, verify, tag or --version)\n"
                        "Run \"sfxpack --help\" for usage.\n");
 }
 

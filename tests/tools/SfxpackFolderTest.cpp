@@ -7,6 +7,7 @@
 #include <boost/process/search_path.hpp>
 #include <boost/process/system.hpp>
 
+#include "FileIo.h"
 #include "Inspect.h"
 #include "SfxpackFixture.h"
 
@@ -109,6 +110,17 @@ TEST_F(SfxpackFolderTest, Build_RefusesMissing7zOrFolder) {
   ExpectRefused(BuildFromFolder(), "does not exist");
   files_ = temp_;
   ExpectRefused(BuildFromFolder(), "is empty");
+}
+
+// A CI log gets lines, not 7-Zip's display redrawn behind backspaces.
+TEST_F(SfxpackFolderTest, Build_ProgressWithoutTerminalComesAsWholeLines) {
+  if (bp::search_path("7zz").empty()) GTEST_SKIP() << "7zz is not on the PATH";
+  if (sfxpack::StderrIsTerminal()) GTEST_SKIP() << "standard error is a terminal here";
+  ScopedEnv program("SFXPACK_7Z", "7zz");
+  ScopedEnv temp(kTempVariable, Arg(temp_));
+  ASSERT_EQ(Build({"--folder", Arg(files_), "--progress"}), 0) << err_.str();
+  EXPECT_NE(err_.str().find("sfxpack: packing 0%\n"), std::string::npos) << err_.str();
+  EXPECT_EQ(err_.str().find_first_of("\b\r"), std::string::npos) << err_.str();
 }
 
 }  // namespace

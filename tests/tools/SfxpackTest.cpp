@@ -312,7 +312,7 @@ TEST_F(SfxpackTest, Version_PrintsTheVersion) {
 }
 
 TEST_F(SfxpackTest, Inspect_RefusesFileWithoutBlock) {
-  EXPECT_EQ(Run({"inspect", Arg(stub_)}), 1);
+  EXPECT_EQ(Run({"inspect", Arg(stub_)}), 3);
   EXPECT_NE(err_.str().find("holds no configuration block"), std::string::npos) << err_.str();
 }
 

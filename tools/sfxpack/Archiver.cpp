@@ -67,36 +67,84 @@ struct OwnProcessGroup : bp::extend::handler {
 #endif
 
 // What 7-Zip said of an error: its output without blank lines, the
-// lines joined by "; ".
-std::string Reason(const std::string& output) {
+// lines joined by "; ", and "the archive" where it named the archive by
+// the path it was given.
+std::string Reason(const std::string& output, const fs::path& archive = {}) {
   std::istringstream lines(output);
+  const std::string path = archive.u8string();
   std::string reason;
   for (std::string line; std::getline(lines, line);) {
     while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
     if (line.empty()) continue;
+    for (std::size_t at; !path.empty() && (at = line.find(path)) != std::string::npos;)
+      line.replace(at, path.size(), "the archive");
     if (!reason.empty()) reason += "; ";
     reason += line;
   }
   return reason.size() > 600 ? reason.substr(0, 600) + "..." : reason;
 }
 
+// 7-Zip's progress, written to one stream with its errors, as whole lines:
+// it redraws its progress behind backspaces, and ends its messages with
+// line feeds.
+class ProgressLines {
+ public:
+  explicit ProgressLines(std::ostream& out) : out_(out) {}
+  // Takes one character of 7-Zip's output; the messages collect in output.
+  void Take(char c, std::string& output) {
+    if (c != '\b' && c != '\r' && c != '\n') {
+      part_ += c;
+      return;
+    }
+    if (c == '\n') {
+      output += part_ + '\n';
+    } else {
+      const std::size_t digits = part_.find_first_not_of(' ');
+      const std::size_t percent = part_.find('%');
+      if (digits != std::string::npos && percent != std::string::npos && percent > digits) {
+        const std::string value = part_.substr(digits, percent - digits);
+        if (value.find_first_not_of("0123456789") == std::string::npos && value != shown_) {
+          out_ << "sfxpack: packing " << value << "%\n" << std::flush;
+          shown_ = value;
+        }
+      }
+    }
+    part_.clear();
+  }
+
+ private:
+  std::ostream& out_;
+  std::string part_;
+  std::string shown_;
+};
+
 // Runs 7-Zip with its standard output (where -bse1 puts its errors too) in
-// output; standard error, where -bsp2 puts the progress, stays sfxpack's
-// when progress is wanted. Returns 7-Zip's exit code.
-int RunSevenZip(const fs::path& program, const Args& args, const fs::path& startDir, bool progress,
-                std::string& output) {
+// output. Progress (-bsp2) stays on sfxpack's standard error when wanted,
+// or, with progressLines, comes through the same pipe (-bsp1) and leaves as
+// whole lines. Returns 7-Zip's exit code.
+int RunSevenZip(const fs::path& program, Args args, const fs::path& startDir, bool progress,
+                std::string& output, std::ostream* progressLines = nullptr) {
   try {
+    if (progressLines)
+      std::replace(args.begin(), args.end(), Native("-bsp2"), Native("-bsp1"));
     bp::ipstream pipe;
     std::error_code ec;
-    bp::child child = progress ? bp::child(ToBoost(program), args, bp::start_dir = ToBoost(startDir),
-                                           bp::std_in < bp::null, bp::std_out > pipe, OwnProcessGroup{})
-                               : bp::child(ToBoost(program), args, bp::start_dir = ToBoost(startDir),
-                                           bp::std_in < bp::null, bp::std_out > pipe, bp::std_err > bp::null,
-                                           OwnProcessGroup{});
+    bp::child child = progress && !progressLines
+                          ? bp::child(ToBoost(program), args, bp::start_dir = ToBoost(startDir),
+                                      bp::std_in < bp::null, bp::std_out > pipe, OwnProcessGroup{})
+                          : bp::child(ToBoost(program), args, bp::start_dir = ToBoost(startDir),
+                                      bp::std_in < bp::null, bp::std_out > pipe, bp::std_err > bp::null,
+                                      OwnProcessGroup{});
     const StoppableChild stoppable(child.id());
-    std::ostringstream text;
-    text << pipe.rdbuf();
-    output = text.str();
+    if (progressLines) {
+      ProgressLines lines(*progressLines);
+      for (char c; pipe.get(c);) lines.Take(c, output);
+      lines.Take('\n', output);
+    } else {
+      std::ostringstream text;
+      text << pipe.rdbuf();
+      output = text.str();
+    }
     child.wait(ec);
     CheckInterrupt();
     if (ec) throw PackError("cannot wait for 7-Zip " + Quoted(program) + ": " + ec.message());
@@ -132,7 +180,7 @@ void PackFolder(const fs::path& program, const fs::path& folder, const fs::path&
                 const PackSettings& settings) {
   Args args = PackArguments(archive, settings);
   std::string output;
-  const int code = RunSevenZip(program, args, folder, settings.progress, output);
+  const int code = RunSevenZip(program, args, folder, settings.progress, output, settings.progressLines);
   if (code != 0)
     throw PackError("7-Zip " + Quoted(program) + " failed with exit code " + std::to_string(code) +
                     " while packing folder " + Quoted(folder) + ": " + Reason(output));
@@ -171,7 +219,7 @@ PayloadPaths ItemPaths(const std::string& listing, bool* encrypted) {
 
 }  // namespace
 
-ArchiveTest TestArchive(const fs::path& program, const fs::path& archive) {
+ArchiveTest TestArchive(const fs::path& program, const fs::path& archive, const std::string& what) {
   const fs::path absolute = fs::absolute(archive);
   ArchiveTest result;
   std::string listing;
@@ -193,22 +241,21 @@ ArchiveTest TestArchive(const fs::path& program, const fs::path& archive) {
                                          Native("--"), absolute.native()},
                                absolute.parent_path(), false, output);
   if (code != 0)
-    throw PackError("archive " + Quoted(archive) + " is damaged: 7-Zip's test of it failed with exit code " +
-                    std::to_string(code) + " (" + Reason(output) +
-                    "); the installer would report it as a corrupted download");
-  if (!result.paths) result.paths = ListArchive(program, archive);
+    throw PackError(what + " is damaged: 7-Zip's test of it failed with exit code " + std::to_string(code) +
+                    " (" + Reason(output, absolute) + "); the installer would report it as a corrupted download");
+  if (!result.paths) result.paths = ListArchive(program, archive, what);
   return result;
 }
 
-PayloadPaths ListArchive(const fs::path& program, const fs::path& archive) {
+PayloadPaths ListArchive(const fs::path& program, const fs::path& archive, const std::string& what) {
   const fs::path absolute = fs::absolute(archive);
   std::string listing;
   const int code = RunSevenZip(program, {Native("l"), Native("-slt"), Native("-ba"), Native("-p"), Native("-bse1"),
                                          Native("--"), absolute.native()},
                                absolute.parent_path(), false, listing);
   if (code != 0)
-    throw PackError("7-Zip " + Quoted(program) + " cannot list archive " + Quoted(archive) + " (exit code " +
-                    std::to_string(code) + ": " + Reason(listing) + ")");
+    throw PackError("7-Zip " + Quoted(program) + " cannot list " + what + " (exit code " + std::to_string(code) +
+                    ": " + Reason(listing, absolute) + ")");
   return ItemPaths(listing, nullptr);
 }
 

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -18,9 +19,11 @@ inline constexpr const char* kBlockSizeOption = "64m";
 
 struct PackSettings {
   int level = 9;
-  std::optional<int> threads;         // 7-Zip's choice when not given
-  bool progress = false;              // 7-Zip's progress on stderr
-  std::optional<std::int64_t> epoch;  // file times later than this are set to it
+  std::optional<int> threads;  // 7-Zip's choice when not given
+  bool progress = false;       // 7-Zip's progress on stderr
+  // When set, the progress goes here as whole lines instead: a log has no
+  // use for 7-Zip's backspaces.
+  std::ostream* progressLines = nullptr;
 };
 
 // The program that SFXPACK_7Z names, else 7zz or 7z from the PATH. Throws
@@ -44,11 +47,14 @@ struct ArchiveTest {
 
 // Has 7-Zip test every item of the archive (structure and CRCs) as far as
 // it can without the password. Throws PackError for a damaged archive.
-ArchiveTest TestArchive(const std::filesystem::path& program, const std::filesystem::path& archive);
+// Messages name the archive as what says ("archive \"a.7z\""), never by
+// the path 7-Zip was given, which may be a temporary copy.
+ArchiveTest TestArchive(const std::filesystem::path& program, const std::filesystem::path& archive,
+                        const std::string& what);
 
 // The paths of the archive's items as 7-Zip lists them, "/" between their
-// parts.
-PayloadPaths ListArchive(const std::filesystem::path& program,
-                                     const std::filesystem::path& archive);
+// parts. Throws PackError with 7-Zip's reason when it cannot list them.
+PayloadPaths ListArchive(const std::filesystem::path& program, const std::filesystem::path& archive,
+                         const std::string& what);
 
 }  // namespace sfxpack

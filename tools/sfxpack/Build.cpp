@@ -53,18 +53,6 @@ void RefuseOutputOverInputs(const BuildOptions& o) {
                     ", so the next build would pack this installer; write it elsewhere");
 }
 
-// The folder for sfxpack's temporary files, named in the message when it
-// cannot serve.
-fs::path TemporaryFolder() {
-  std::error_code ec;
-  const fs::path folder = fs::temp_directory_path(ec);
-  if (ec || !fs::is_directory(folder, ec))
-    throw PackError("the temporary folder (TMPDIR, else /tmp; TMP or TEMP on Windows) " +
-                    (folder.empty() ? std::string("is unusable") : Quoted(folder) + " does not exist") +
-                    "; create it or point TMPDIR at a folder");
-  return folder;
-}
-
 // The size of a given archive, refused when it holds nothing.
 std::uint64_t ArchiveSize(const fs::path& archive) {
   const std::uint64_t size = InputFileSize(archive, "archive");
@@ -109,11 +97,11 @@ std::optional<PayloadPaths> ArchivePaths(const BuildOptions& options, const std:
                                          Warnings& warnings, std::ostream& notes) {
   RequireSevenZipSignature(options.archive);
   if (!sevenZip) {
-    warnings.Add("archive " + Quoted(options.archive) + " is not tested and the setup file names are " +
+    warnings.Add("archive-not-tested", "archive " + Quoted(options.archive) + " is not tested and the setup file names are " +
                  "not checked: no 7-Zip (7zz or 7z) on the PATH and no SFXPACK_7Z");
     return std::nullopt;
   }
-  ArchiveTest test = TestArchive(*sevenZip, options.archive);
+  ArchiveTest test = TestArchive(*sevenZip, options.archive, "archive " + Quoted(options.archive));
   if (!test.paths)
     notes << "sfxpack: note: archive " << Quoted(options.archive)
           << " has enciphered headers: without the password neither its data nor the setup file names "
@@ -127,11 +115,14 @@ std::optional<PayloadPaths> ArchivePaths(const BuildOptions& options, const std:
 // Packs the folder, or for a reproducible build a tree of it whose times
 // are clamped, when one is needed.
 void PackFolderFor(const BuildOptions& options, const FolderScan& scan, const fs::path& sevenZip,
-                   const fs::path& archive) {
+                   const fs::path& archive, std::ostream& notes) {
   PackSettings settings;
   settings.level = options.level.value_or(settings.level);
   settings.threads = options.threads;
-  settings.progress = options.progress || StderrIsTerminal();
+  const bool terminal = StderrIsTerminal();
+  settings.progress = !options.quiet && (options.progress || terminal);
+  // A log gets whole lines, not a display redrawn behind backspaces.
+  if (settings.progress && !terminal) settings.progressLines = &notes;
   fs::path source = options.folder;
   std::optional<RemoveTreeOnExit> tree;
   if (Reproducible(options)) {
@@ -151,7 +142,7 @@ void WarnAboutUnreadSlots(const BuildOptions& options, const std::string& config
   ConfigStore store;
   store.Parse(boost::locale::conv::utf_to_utf<wchar_t>(configText));
   if (store.GetInt(configkeys::kMain, configkeys::kForwardResourceData, 0) != 1)
-    warnings.Add("--slot and --trailing-data reach the setup only with ForwardResourceDataFromSFX=1 in [main] of "
+    warnings.Add("data-not-forwarded", "--slot and --trailing-data reach the setup only with ForwardResourceDataFromSFX=1 in [main] of "
                  "configuration " + Quoted(options.config) + "; add it, or leave the data out");
 }
 
@@ -167,7 +158,7 @@ std::optional<std::int64_t> SourceDateEpoch() {
   return epoch;
 }
 
-std::uint64_t BuildInstaller(const BuildOptions& options, std::ostream& notes) {
+BuildResult BuildInstaller(const BuildOptions& options, std::ostream& notes) {
   RefuseOutputOverInputs(options);
   StubImage stub = LoadStub(options.stub);
   ApplyBranding(options.branding, options.stub, options.output.filename().u8string(), stub);
@@ -208,7 +199,7 @@ std::uint64_t BuildInstaller(const BuildOptions& options, std::ostream& notes) {
   if (!options.folder.empty()) {
     packed.emplace(TemporaryFolder() / ("sfxpack-" + RandomName() + ".7z"));
     archive = packed->path();
-    PackFolderFor(options, *scan, *sevenZip, archive);
+    PackFolderFor(options, *scan, *sevenZip, archive, notes);
   }
   const std::uint64_t archiveSize = InputFileSize(archive, "archive");
   const payload::Iv iv = Reproducible(options) ? DerivedIv(configText, archive, archiveSize) : RandomIv();
@@ -220,7 +211,7 @@ std::uint64_t BuildInstaller(const BuildOptions& options, std::ostream& notes) {
   CheckInterrupt();
   RecordFileSize(stub, fileSize);
   WriteInstaller(options.output, stub, block, archive, archiveSize, trailingBlock);
-  return fileSize;
+  return {fileSize, warnings.list()};
 }
 
 }  // namespace sfxpack

@@ -106,6 +106,8 @@ const BuildOption kBuildOptions[] = {
     {"--progress", nullptr, "show 7-Zip's progress even when stderr is no terminal",
      StoreSwitch<&BuildOptions::progress>},
     {"--strict", nullptr, "fail the build on any warning", StoreSwitch<&BuildOptions::strict>},
+    {"--json", nullptr, "print the result as one JSON object on stdout", StoreSwitch<&BuildOptions::json>},
+    {"--quiet", nullptr, "print nothing but errors", StoreSwitch<&BuildOptions::quiet>},
     {"--follow-links", nullptr, "pack --folder's links as the files they name",
      StoreSwitch<&BuildOptions::followLinks>},
     {"--reproducible", nullptr, "equal inputs give equal bytes (also SOURCE_DATE_EPOCH)",
@@ -156,6 +158,7 @@ void RequireBuildOptions(const BuildOptions& o) {
   if (o.archive.empty() && o.folder.empty()) throw UsageError("build needs --archive or --folder");
   if (!o.archive.empty() && !o.folder.empty())
     throw UsageError("build takes --archive or --folder, not both");
+  if (o.json && o.quiet) throw UsageError("build takes --json or --quiet, not both");
 }
 
 // Options take their value from the next argument or after "=".
@@ -252,6 +255,24 @@ Invocation ParseTag(const std::vector<std::string>& args) {
   return invocation;
 }
 
+Invocation ParseVerify(const std::vector<std::string>& args) {
+  Invocation invocation;
+  invocation.command = Command::Verify;
+  for (const std::string& arg : args)
+    if (arg.rfind("-", 0) == 0) throw UsageError("unknown option \"" + arg + "\" for verify");
+  if (args.size() != 1) throw UsageError("verify takes exactly one file");
+  invocation.inspect.file = std::filesystem::u8path(args.front());
+  return invocation;
+}
+
+Command CommandNamed(const std::string& name) {
+  if (name == "build") return Command::Build;
+  if (name == "inspect") return Command::Inspect;
+  if (name == "verify") return Command::Verify;
+  if (name == "tag") return Command::Tag;
+  return Command::Help;
+}
+
 }  // namespace
 
 Invocation ParseCommandLine(const std::vector<std::string>& args) {
@@ -262,8 +283,11 @@ Invocation ParseCommandLine(const std::vector<std::string>& args) {
                        " is not valid UTF-8; use a UTF-8 locale or give the text as UTF-8");
   const std::string& command = args.front();
   const std::vector<std::string> rest(args.begin() + 1, args.end());
-  if (IsHelp(command) || command == "help" || std::any_of(rest.begin(), rest.end(), IsHelp))
-    return Invocation{};
+  if (IsHelp(command) || command == "help" || std::any_of(rest.begin(), rest.end(), IsHelp)) {
+    Invocation invocation;
+    invocation.helpFor = CommandNamed(command == "help" && !rest.empty() ? rest.front() : command);
+    return invocation;
+  }
   if (command == "--version" || command == "version") {
     if (!rest.empty()) throw UsageError(command + " takes no arguments");
     Invocation invocation;
@@ -272,35 +296,15 @@ Invocation ParseCommandLine(const std::vector<std::string>& args) {
   }
   if (command == "build") return ParseBuild(rest);
   if (command == "inspect") return ParseInspect(rest);
+  if (command == "verify") return ParseVerify(rest);
   if (command == "tag") return ParseTag(rest);
-  throw UsageError("unknown command \"" + command + "\" (expected build, inspect, tag or --version)");
+  throw UsageError("unknown command \"" + command + "\" (expected build, inspect, verify, tag or --version)");
 }
 
-void PrintHelp(std::ostream& out) {
-  out << "Usage:\n"
-         "  sfxpack build --stub STUB.exe --config CONFIG.txt\n"
-         "                (--archive PAYLOAD.7z | --folder DIR) --output SETUP.exe\n"
-         "                [--slot NAME=VALUE]... [--trailing-data TEXT]\n"
-         "                [--level 0-9] [--threads N] [--progress] [--strict]\n"
-         "                [--follow-links] [--reproducible] [--icon FILE.ico] [--version-info FILE]\n"
-         "                [--product-name TEXT] [--company TEXT] [--file-version X.Y.Z.W]...\n"
-         "  sfxpack inspect [--json] [--list] SETUP.exe\n"
-         "  sfxpack tag SETUP.exe --value NAME=VALUE... (--output FILE | --in-place)\n"
-         "  sfxpack --help | --version\n"
-         "\n"
-         "Builds a self-extracting installer: the stub program, followed by its\n"
-         "configuration (enciphered) and a 7z archive of the installation files.\n"
-         "\n"
-         "Commands:\n"
-         "  build    write SETUP.exe from a stub, a configuration and an archive\n"
-         "  inspect  show the layout of a built installer and its configuration;\n"
-         "           --json prints it as JSON, --list adds the archive's items;\n"
-         "           fails when the file's size or end does not match its record\n"
-         "  tag      put NAME=VALUE entries into the signature of a signed installer,\n"
-         "           replacing an earlier tag, without breaking the signature;\n"
-         "           --output writes a new file, --in-place rewrites only its end\n"
-         "\n"
-         "Options of build (also as --option=VALUE):\n";
+namespace {
+
+void PrintBuildHelp(std::ostream& out) {
+  out << "Options of build (also as --option=VALUE):\n";
   for (const BuildOption& option : kBuildOptions) {
     const std::string usage = std::string(option.name) + (option.value ? std::string(" ") + option.value : "");
     out << "  " << std::left << std::setw(28) << usage << option.help << '\n';
@@ -314,6 +318,8 @@ void PrintHelp(std::ostream& out) {
          "The configuration is checked: unknown sections and keys, ignored lines and\n"
          "a SetupFileName the payload does not hold are warnings. An --archive is\n"
          "tested with 7-Zip before anything is written; a damaged one is refused.\n"
+         "--json prints {path, size, sha256, lzma2Blocks, warnings: [{code, message}]};\n"
+         "without a terminal, --progress writes whole lines.\n"
          "\n"
          "Forwarded data (handed to the setup program in SetupValues.dat):\n"
          "  --slot fills one of the stub's data slots (HLVID, HLVID2, HV_VOLTARIN_PHASH);\n"
@@ -330,10 +336,96 @@ void PrintHelp(std::ostream& out) {
          "  SFXPACK_7Z      the 7-Zip program for --folder\n"
          "                  (default: 7zz, else 7z, found on the PATH)\n"
          "  SOURCE_DATE_EPOCH  as --reproducible; --folder file times later than\n"
-         "                  these seconds since 1970 are stored as them\n"
+         "                  these seconds since 1970 are stored as them\n";
+}
+
+constexpr const char* kBuildUsage =
+    "  sfxpack build --stub STUB.exe --config CONFIG.txt\n"
+    "                (--archive PAYLOAD.7z | --folder DIR) --output SETUP.exe\n"
+    "                [--slot NAME=VALUE]... [--trailing-data TEXT]\n"
+    "                [--level 0-9] [--threads N] [--progress] [--strict] [--json | --quiet]\n"
+    "                [--follow-links] [--reproducible] [--icon FILE.ico] [--version-info FILE]\n"
+    "                [--product-name TEXT] [--company TEXT] [--file-version X.Y.Z.W]...\n";
+constexpr const char* kInspectUsage = "  sfxpack inspect [--json] [--list] SETUP.exe\n";
+constexpr const char* kVerifyUsage = "  sfxpack verify SETUP.exe\n";
+
+constexpr const char* kInspectHelp =
+    "Prints the layout of a built installer (which stub, where its block and\n"
+    "archive lie, its size record or certificate table, its data slots, icon,\n"
+    "version and configuration text); --json prints it as one JSON object,\n"
+    "--list adds the archive's items as 7-Zip lists them.\n";
+constexpr const char* kVerifyHelp =
+    "Checks an installer without running it: its image, its configuration\n"
+    "block (deciphers to UTF-8, with the warnings of build), its size record or\n"
+    "the end of its signature, its PE checksum, its archive's structure and\n"
+    "every CRC (tested by 7-Zip), and its data slots. Prints one line per fault.\n";
+
+constexpr const char* kTagUsage = "  sfxpack tag SETUP.exe --value NAME=VALUE... (--output FILE | --in-place)\n";
+constexpr const char* kTagHelp =
+    "Puts NAME=VALUE entries into the signature of a signed installer, replacing\n"
+    "an earlier tag, without breaking the signature: the installer hands them to\n"
+    "its setup with the data slots. --output writes a new file, --in-place\n"
+    "rewrites only the end of this one. The values are not signed: the setup\n"
+    "must treat them as untrusted.\n";
+
+constexpr const char* kInterruptExit = "  130, 143  interrupted (SIGINT, SIGTERM); nothing is left behind\n";
+
+}  // namespace
+
+void PrintHelp(std::ostream& out, Command command) {
+  switch (command) {
+    case Command::Build:
+      out << "Usage:\n" << kBuildUsage
+          << "\nWrites SETUP.exe: the stub, its enciphered configuration and a 7z archive.\n\n";
+      PrintBuildHelp(out);
+      out << "\nExit status:\n  0  written\n  1  refused or failed, or a warning with --strict; "
+             "nothing written\n  2  wrong usage\n"
+          << kInterruptExit;
+      return;
+    case Command::Inspect:
+      out << "Usage:\n" << kInspectUsage << '\n' << kInspectHelp
+          << "\nExit status:\n  0  printed; the file matches its records\n"
+             "  1  printed; the file's size or end does not match its record\n"
+             "  2  wrong usage\n"
+             "  3  the file cannot be examined (unreadable, no PE image, no configuration\n"
+             "     block; with --list, 7-Zip cannot list the archive)\n"
+          << kInterruptExit;
+      return;
+    case Command::Verify:
+      out << "Usage:\n" << kVerifyUsage << '\n' << kVerifyHelp
+          << "\nExit status:\n  0  every check holds\n  1  a fault, one line each on standard error\n"
+             "  2  wrong usage\n"
+             "  3  the file cannot be examined (unreadable, no PE image, no configuration\n"
+             "     block, no 7-Zip to test its archive)\n"
+          << kInterruptExit;
+      return;
+    case Command::Tag:
+      out << "Usage:\n" << kTagUsage << '\n' << kTagHelp
+          << "\nExit status:\n  0  tagged\n  1  refused or failed (unsigned, damaged signature, values\n"
+             "     over 16 KiB); nothing written\n  2  wrong usage\n"
+          << kInterruptExit;
+      return;
+    case Command::Help:
+    case Command::Version:
+      break;
+  }
+  out << "Usage:\n" << kBuildUsage << kInspectUsage << kVerifyUsage << kTagUsage
+      << "  sfxpack COMMAND --help | --help | --version\n"
          "\n"
+         "Builds a self-extracting installer: the stub program, followed by its\n"
+         "configuration (enciphered) and a 7z archive of the installation files.\n"
+         "\n"
+         "Commands:\n"
+         "  build    write SETUP.exe from a stub, a configuration and an archive\n"
+         "  inspect  show the layout of a built installer and its configuration\n"
+         "  verify   check a built installer: everything it checks, and its archive\n"
+         "  tag      put NAME=VALUE entries into the signature of a signed installer\n"
+         "\n";
+  PrintBuildHelp(out);
+  out << "\n"
          "Exit status: 0 done, 1 refused or failed (inspect: the file does not match\n"
-         "its records), 2 wrong usage, 130 or 143 interrupted (SIGINT, SIGTERM).\n";
+         "its records; verify: a fault), 2 wrong usage, 3 the file cannot be examined\n"
+         "(inspect, verify), 130 or 143 interrupted (SIGINT, SIGTERM).\n";
 }
 
 const char* SfxpackVersion() {

@@ -12,7 +12,7 @@
 
 namespace sfxpack {
 
-enum class Command { Help, Version, Build, Inspect, Tag };
+enum class Command { Help, Version, Build, Inspect, Verify, Tag };
 
 struct BuildOptions {
   std::filesystem::path stub;
@@ -28,6 +28,8 @@ struct BuildOptions {
   bool strict = false;                      // warnings fail the build
   bool reproducible = false;                // also when SOURCE_DATE_EPOCH is set
   bool followLinks = false;                 // --folder's links packed as what they name
+  bool json = false;                        // the result as JSON on stdout
+  bool quiet = false;                       // errors only
   Branding branding;
 };
 
@@ -46,15 +48,17 @@ struct TagOptions {
 
 struct Invocation {
   Command command = Command::Help;
+  Command helpFor = Command::Help;  // the command whose help is asked for
   BuildOptions build;
-  InspectOptions inspect;
+  InspectOptions inspect;  // verify's file too
   TagOptions tag;
 };
 
 // Arguments after the program name, in UTF-8. Throws UsageError.
 Invocation ParseCommandLine(const std::vector<std::string>& args);
 
-void PrintHelp(std::ostream& out);
+// The usage of command, or of every command for Command::Help.
+void PrintHelp(std::ostream& out, Command command = Command::Help);
 
 // The program's version, as --version prints it.
 const char* SfxpackVersion();

@@ -55,13 +55,41 @@ std::string Describe(const config::Finding& f) {
   return "the installer ignores this line: it is neither key=value, a [section] header nor a ; comment";
 }
 
+const char* Code(config::FindingKind kind) {
+  switch (kind) {
+    case config::FindingKind::UnknownSection:
+      return "unknown-section";
+    case config::FindingKind::UnknownKey:
+      return "unknown-key";
+    case config::FindingKind::KeyOfOtherSection:
+      return "key-of-other-section";
+    case config::FindingKind::EntryOutsideSection:
+      return "entry-outside-section";
+    case config::FindingKind::NotANumber:
+      return "not-a-number";
+    case config::FindingKind::SwitchValue:
+      return "switch-value";
+    case config::FindingKind::UnknownCulture:
+      return "unknown-culture";
+    case config::FindingKind::DuplicateKey:
+      return "duplicate-key";
+    case config::FindingKind::DuplicateSection:
+      return "duplicate-section";
+    case config::FindingKind::EmptySetupFile:
+      return "empty-setup-file";
+    case config::FindingKind::IgnoredLine:
+      break;
+  }
+  return "ignored-line";
+}
+
 }  // namespace
 
 void ReviewConfigLines(const std::string& text, const std::filesystem::path& path, Warnings& warnings) {
   for (const config::Finding& f : config::CheckConfigLines(config::SplitConfigLines(Wide(text)))) {
     std::string message = "configuration " + Quoted(path) + " line " + std::to_string(f.line) + ": " + Describe(f);
     if (!f.suggestion.empty()) message += "; did you mean " + Narrow(f.suggestion) + "?";
-    warnings.Add(message);
+    warnings.Add(Code(f.kind), message);
   }
 }
 
@@ -81,11 +109,13 @@ void ReviewSetupFiles(const std::string& text, const PayloadPaths& payload, Warn
     if (inside.empty()) continue;
     if (holds(files, inside) || (relative && holds(files, L"product/" + inside))) continue;
     if (holds(folders, inside) || (relative && holds(folders, L"product/" + inside))) {
-      warnings.Add(Narrow(target.key) + " of [" + Narrow(target.section) + "] names \"" + Narrow(target.value) +
+      warnings.Add("setup-file-is-folder",
+                   Narrow(target.key) + " of [" + Narrow(target.section) + "] names \"" + Narrow(target.value) +
                    "\", which is a folder in the payload; the installer cannot start a folder");
       continue;
     }
-    warnings.Add(Narrow(target.key) + " of [" + Narrow(target.section) + "] names \"" + Narrow(target.value) +
+    warnings.Add("setup-file-missing",
+                 Narrow(target.key) + " of [" + Narrow(target.section) + "] names \"" + Narrow(target.value) +
                  "\", which the payload does not hold; the installer would fail with \"Path not found\"");
   }
 }

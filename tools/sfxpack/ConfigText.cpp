@@ -20,21 +20,20 @@ bool IsUtf8(const char* begin, const char* end) {
   }
 }
 
+}  // namespace
+
 // Line by line, so that the message can point at the bad line; no UTF-8
 // sequence contains a line feed byte.
-void RequireUtf8(const std::string& text, const std::filesystem::path& path) {
+std::optional<std::size_t> FirstLineNotUtf8(const std::string& text) {
   std::size_t lineNumber = 1;
   for (std::size_t begin = 0; begin < text.size(); ++lineNumber) {
     std::size_t end = text.find('\n', begin);
     if (end == std::string::npos) end = text.size();
-    if (!IsUtf8(text.data() + begin, text.data() + end))
-      throw PackError("configuration " + Quoted(path) + " is not valid UTF-8 (line " +
-                      std::to_string(lineNumber) + "); save it as UTF-8");
+    if (!IsUtf8(text.data() + begin, text.data() + end)) return lineNumber;
     begin = end + 1;
   }
+  return std::nullopt;
 }
-
-}  // namespace
 
 std::string LoadConfigText(const std::filesystem::path& path, std::ostream& notes) {
   // The block must end well inside the first 4 MiB of the installer.
@@ -51,7 +50,9 @@ std::string LoadConfigText(const std::filesystem::path& path, std::ostream& note
   // UTF-16 text is full of NUL bytes, which no configuration holds.
   if (text.find('\0') != std::string::npos)
     throw PackError("configuration " + Quoted(path) + " holds NUL bytes; is it UTF-16? Save it as UTF-8");
-  RequireUtf8(text, path);
+  if (const auto line = FirstLineNotUtf8(text))
+    throw PackError("configuration " + Quoted(path) + " is not valid UTF-8 (line " + std::to_string(*line) +
+                    "); save it as UTF-8");
   return text;
 }
 

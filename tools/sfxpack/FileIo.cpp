@@ -193,4 +193,14 @@ void PendingFile::Commit() {
   temp_.Release();
 }
 
+fs::path TemporaryFolder() {
+  std::error_code ec;
+  const fs::path folder = fs::temp_directory_path(ec);
+  if (ec || !fs::is_directory(folder, ec))
+    throw PackError("the temporary folder (TMPDIR, else /tmp; TMP or TEMP on Windows) " +
+                    (folder.empty() ? std::string("is unusable") : Quoted(folder) + " does not exist") +
+                    "; create it or point TMPDIR at a folder");
+  return folder;
+}
+
 }  // namespace sfxpack

@@ -44,6 +44,10 @@ std::optional<std::string> EnvironmentValue(const char* name);
 // Whether the process's standard error goes to a terminal.
 bool StderrIsTerminal();
 
+// The folder for sfxpack's temporary files; throws PackError naming it
+// when it cannot serve.
+std::filesystem::path TemporaryFolder();
+
 // Sixteen random hexadecimal digits, for names of temporary files.
 std::string RandomName();
 

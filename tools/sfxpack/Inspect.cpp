@@ -56,6 +56,20 @@ void ReadBranding(const std::vector<std::uint8_t>& bytes, InstallerReport& r) {
   }
 }
 
+void Row(std::ostream& out, const char* label) { out << std::left << std::setw(21) << label; }
+
+std::optional<std::uint64_t> CountBlocks(const std::filesystem::path& path, const InstallerReport& r) {
+  std::ifstream in(path, std::ios::binary);
+  return payload::CountLzma2Blocks([&](std::uint64_t offset, std::uint8_t* out, std::size_t count) {
+    if (offset > r.archiveLength || count > r.archiveLength - offset) return false;
+    in.clear();
+    in.seekg(static_cast<std::streamoff>(r.archiveOffset + offset));
+    return static_cast<bool>(in.read(reinterpret_cast<char*>(out), static_cast<std::streamsize>(count)));
+  });
+}
+
+}  // namespace
+
 void CopyRange(const std::filesystem::path& from, std::uint64_t offset, std::uint64_t length,
                const std::filesystem::path& to) {
   std::ifstream in(from, std::ios::binary);
@@ -71,25 +85,13 @@ void CopyRange(const std::filesystem::path& from, std::uint64_t offset, std::uin
   if (!in || !out) throw PackError("cannot copy the archive of " + Quoted(from) + " for 7-Zip");
 }
 
-void Row(std::ostream& out, const char* label) { out << std::left << std::setw(21) << label; }
-
-std::optional<std::uint64_t> CountBlocks(const std::filesystem::path& path, const InstallerReport& r) {
-  std::ifstream in(path, std::ios::binary);
-  return payload::CountLzma2Blocks([&](std::uint64_t offset, std::uint8_t* out, std::size_t count) {
-    if (offset > r.archiveLength || count > r.archiveLength - offset) return false;
-    in.clear();
-    in.seekg(static_cast<std::streamoff>(r.archiveOffset + offset));
-    return static_cast<bool>(in.read(reinterpret_cast<char*>(out), static_cast<std::streamsize>(count)));
-  });
-}
-
-}  // namespace
-
 std::string VersionText(const kestlib::FileVersion& v) {
   return std::to_string(v[0]) + "." + std::to_string(v[1]) + "." + std::to_string(v[2]) + "." + std::to_string(v[3]);
 }
 
-InstallerReport ReadInstaller(const std::filesystem::path& path) {
+namespace {
+
+InstallerReport ReadLayout(const std::filesystem::path& path) {
   InstallerReport r;
   r.fileSize = InputFileSize(path, "file");
   const std::vector<std::uint8_t> bytes = ReadFilePrefix(path, payload::kBlockWindow, "file");
@@ -119,6 +121,16 @@ InstallerReport ReadInstaller(const std::filesystem::path& path) {
   return r;
 }
 
+}  // namespace
+
+InstallerReport ReadInstaller(const std::filesystem::path& path) {
+  try {
+    return ReadLayout(path);
+  } catch (const PackError& e) {
+    throw ExamineError(e.what());
+  }
+}
+
 std::vector<std::string> Mismatches(const InstallerReport& r) {
   if (r.certificate) {
     const std::uint64_t end = std::uint64_t{r.certificate->address} + r.certificate->size;
@@ -133,14 +145,17 @@ std::vector<std::string> Mismatches(const InstallerReport& r) {
 }
 
 void ListItems(const std::filesystem::path& path, InstallerReport& r) {
-  const std::optional<std::filesystem::path> sevenZip = FindSevenZip();
-  if (!sevenZip)
-    throw PackError("--list needs 7-Zip (7zz or 7z) on the PATH or in SFXPACK_7Z");
-  RemoveOnExit copy(std::filesystem::temp_directory_path() / ("sfxpack-" + RandomName() + ".7z"));
-  CopyRange(path, r.archiveOffset, r.archiveLength, copy.path());
-  PayloadPaths listed = ListArchive(*sevenZip, copy.path());
-  r.items = std::move(listed.folders);
-  r.items->insert(r.items->end(), listed.files.begin(), listed.files.end());
+  try {
+    const std::optional<std::filesystem::path> sevenZip = FindSevenZip();
+    if (!sevenZip) throw PackError("--list needs 7-Zip (7zz or 7z) on the PATH or in SFXPACK_7Z");
+    RemoveOnExit copy(TemporaryFolder() / ("sfxpack-" + RandomName() + ".7z"));
+    CopyRange(path, r.archiveOffset, r.archiveLength, copy.path());
+    PayloadPaths listed = ListArchive(*sevenZip, copy.path(), "the archive of " + Quoted(path));
+    r.items = std::move(listed.folders);
+    r.items->insert(r.items->end(), listed.files.begin(), listed.files.end());
+  } catch (const PackError& e) {
+    r.listError = e.what();
+  }
 }
 
 void PrintReport(const InstallerReport& r, std::ostream& out) {

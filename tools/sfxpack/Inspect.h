@@ -29,14 +29,15 @@ struct InstallerReport {
   std::string configText;
   ForwardedReport forwarded;
   std::optional<std::vector<std::string>> items;  // the archive's paths, when listed
+  std::optional<std::string> listError;            // why 7-Zip could not list them
   std::optional<kestlib::VersionInfo> version;     // the version resource
   std::size_t iconImages = 0;                      // images of the icon group 128
   std::optional<std::uint64_t> lzma2Blocks;        // when the archive is all LZMA2
 };
 
 // Reads the layout of an installer the way the installer finds it: the
-// first block within the first 20 MiB. Throws PackError for a file that is
-// not a PE image or holds no block.
+// first block within the first 20 MiB. Throws ExamineError for a file that
+// cannot be read, is not a PE image or holds no block.
 InstallerReport ReadInstaller(const std::filesystem::path& path);
 
 // Where the file does not match what it records of itself, as the
@@ -45,8 +46,17 @@ InstallerReport ReadInstaller(const std::filesystem::path& path);
 // matches.
 std::vector<std::string> Mismatches(const InstallerReport& report);
 
-// Lists the archive's items through 7-Zip into report.items.
+// Lists the archive's items through 7-Zip into report.items, or says in
+// report.listError why 7-Zip could not.
 void ListItems(const std::filesystem::path& path, InstallerReport& report);
+
+// Copies length bytes from offset of the installer at from into the new
+// file to, where 7-Zip can read the archive alone.
+void CopyRange(const std::filesystem::path& from, std::uint64_t offset, std::uint64_t length,
+               const std::filesystem::path& to);
+
+// What inspect --json prints for a file it cannot examine.
+void PrintJsonError(const std::filesystem::path& path, const std::string& error, std::ostream& out);
 
 // "1.2.3.4".
 std::string VersionText(const kestlib::FileVersion& version);

@@ -5,6 +5,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include <memory>
 #else
 #include <signal.h>
 #include <unistd.h>
@@ -20,10 +22,10 @@ std::atomic<int> g_child{0};
 void StopChild(int pid) {
   if (pid <= 0) return;
 #ifdef _WIN32
-  if (HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, static_cast<DWORD>(pid))) {
-    TerminateProcess(process, 1);
-    CloseHandle(process);
-  }
+  const auto close = [](HANDLE handle) { CloseHandle(handle); };
+  const std::unique_ptr<void, decltype(close)> process(
+      OpenProcess(PROCESS_TERMINATE, FALSE, static_cast<DWORD>(pid)), close);
+  if (process) TerminateProcess(process.get(), 1);
 #else
   kill(-pid, SIGTERM);
 #endif

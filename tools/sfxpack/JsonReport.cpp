@@ -1,7 +1,16 @@
-// inspect --json: the report as one JSON object, for scripts.
+// --json of build and inspect: one JSON object, for scripts.
 #include <boost/json/src.hpp>  // Boost.JSON header-only, in this one file
 #include <boost/locale/encoding_utf.hpp>
 
+#include <C/Sha256.h>
+
+#include <fstream>
+#include <iomanip>
+#include <sstream>
+
+#include "Build.h"
+#include "Errors.h"
+#include "FileIo.h"
 #include "Inspect.h"
 #include "core/payload/PayloadFormat.h"
 
@@ -46,7 +55,35 @@ const char* TagState(forwarded::TagResult result) {
   return "none";
 }
 
+std::string Sha256Hex(const std::filesystem::path& path) {
+  CSha256 sha;
+  Sha256_Init(&sha);
+  std::ifstream in(path, std::ios::binary);
+  std::vector<char> chunk(1 << 20);
+  while (in.read(chunk.data(), static_cast<std::streamsize>(chunk.size())) || in.gcount() > 0)
+    Sha256_Update(&sha, reinterpret_cast<const Byte*>(chunk.data()), static_cast<std::size_t>(in.gcount()));
+  if (in.bad()) throw PackError("cannot read " + Quoted(path) + " to hash it");
+  Byte digest[SHA256_DIGEST_SIZE];
+  Sha256_Final(&sha, digest);
+  std::ostringstream hex;
+  for (const Byte b : digest) hex << std::hex << std::setw(2) << std::setfill('0') << static_cast<int>(b);
+  return hex.str();
+}
+
 }  // namespace
+
+void PrintJsonBuild(const std::filesystem::path& output, const BuildResult& result, std::ostream& out) {
+  json::array warnings;
+  for (const Warning& warning : result.warnings)
+    warnings.push_back(json::object{{"code", warning.code}, {"message", warning.text}});
+  const std::optional<std::uint64_t> blocks = ReadInstaller(output).lzma2Blocks;
+  const json::object report{{"path", output.u8string()},
+                            {"size", result.size},
+                            {"sha256", Sha256Hex(output)},
+                            {"lzma2Blocks", blocks ? json::value(*blocks) : json::value(nullptr)},
+                            {"warnings", std::move(warnings)}};
+  out << json::serialize(report) << '\n';
+}
 
 void PrintJsonReport(const InstallerReport& r, std::ostream& out) {
   json::object report;
@@ -60,6 +97,7 @@ void PrintJsonReport(const InstallerReport& r, std::ostream& out) {
   archive["signature"] = r.archiveSignature;
   archive["lzma2Blocks"] = r.lzma2Blocks ? json::value(*r.lzma2Blocks) : json::value(nullptr);
   if (r.items) archive["items"] = json::value_from(*r.items);
+  if (r.listError) archive["listError"] = *r.listError;
   report["archive"] = std::move(archive);
   report["certificateTable"] =
       r.certificate ? json::value(Range(r.certificate->address, r.certificate->size)) : json::value(nullptr);
@@ -86,6 +124,10 @@ void PrintJsonReport(const InstallerReport& r, std::ostream& out) {
   }
   report["configurationText"] = r.configText;
   out << json::serialize(report) << '\n';
+}
+
+void PrintJsonError(const std::filesystem::path& path, const std::string& error, std::ostream& out) {
+  out << json::serialize(json::object{{"file", path.u8string()}, {"error", error}}) << '\n';
 }
 
 }  // namespace sfxpack

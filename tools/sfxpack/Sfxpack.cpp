@@ -10,13 +10,21 @@
 #include "Inspect.h"
 #include "Interrupts.h"
 #include "Tag.h"
+#include "Verify.h"
 
 namespace sfxpack {
 namespace {
 
-// The report first, then the mismatches as errors: exit code 1.
+// The report first, then the mismatches as errors: exit code 1; a file
+// that cannot be examined, or whose archive 7-Zip cannot list: 3.
 int Inspect(const InspectOptions& options, std::ostream& out, std::ostream& err) {
-  InstallerReport report = ReadInstaller(options.file);
+  InstallerReport report;
+  try {
+    report = ReadInstaller(options.file);
+  } catch (const ExamineError& e) {
+    if (options.json) PrintJsonError(options.file, e.what(), out);
+    throw;
+  }
   if (options.list) ListItems(options.file, report);
   if (options.json)
     PrintJsonReport(report, out);
@@ -26,24 +34,56 @@ int Inspect(const InspectOptions& options, std::ostream& out, std::ostream& err)
   for (const std::string& mismatch : mismatches)
     err << "sfxpack: error: " << Quoted(options.file) << ": " << mismatch
         << "; the installer would refuse to run\n";
-  return mismatches.empty() ? 0 : 1;
+  if (!mismatches.empty()) return 1;
+  if (report.listError) {
+    err << "sfxpack: error: " << *report.listError << '\n';
+    return 3;
+  }
+  return 0;
+}
+
+int Verify(const std::filesystem::path& file, std::ostream& out, std::ostream& err) {
+  const Verification verification = VerifyInstaller(file, err);
+  for (const std::string& fault : verification.faults)
+    err << "sfxpack: error: " << Quoted(file) << ": " << fault << '\n';
+  if (!verification.faults.empty()) return 1;
+  if (verification.unchecked) throw ExamineError(*verification.unchecked);
+  out << "sfxpack: " << Quoted(file) << " is sound: image, configuration, size record or signature, archive "
+      << "and data slots\n";
+  return 0;
+}
+
+int Build(const BuildOptions& options, std::ostream& out, std::ostream& err) {
+  std::ostream none(nullptr);  // --quiet: notes and warnings go nowhere
+  const BuildResult result = BuildInstaller(options, options.quiet ? none : err);
+  if (options.json)
+    PrintJsonBuild(options.output, result, out);
+  else if (!options.quiet)
+    out << "sfxpack: wrote " << Quoted(options.output) << " (" << result.size << " bytes)\n";
+  return 0;
 }
 
 int Run(const Invocation& invocation, std::ostream& out, std::ostream& err) {
-  if (invocation.command == Command::Build) {
-    const std::uint64_t size = BuildInstaller(invocation.build, err);
-    out << "sfxpack: wrote " << Quoted(invocation.build.output) << " (" << size << " bytes)\n";
-  } else if (invocation.command == Command::Tag) {
-    const TagOptions& tag = invocation.tag;
-    const std::uint64_t size = TagInstaller(tag, err);
-    out << "sfxpack: tagged " << Quoted(tag.inPlace ? tag.file : tag.output) << " (" << size << " bytes)\n";
-  } else if (invocation.command == Command::Inspect) {
-    return Inspect(invocation.inspect, out, err);
-  } else if (invocation.command == Command::Version) {
-    out << "sfxpack " << SfxpackVersion() << '\n';
-  } else {
-    PrintHelp(out);
+  switch (invocation.command) {
+    case Command::Build:
+      return Build(invocation.build, out, err);
+    case Command::Inspect:
+      return Inspect(invocation.inspect, out, err);
+    case Command::Verify:
+      return Verify(invocation.inspect.file, out, err);
+    case Command::Tag: {
+      const TagOptions& tag = invocation.tag;
+      const std::uint64_t size = TagInstaller(tag, err);
+      out << "sfxpack: tagged " << Quoted(tag.inPlace ? tag.file : tag.output) << " (" << size << " bytes)\n";
+      return 0;
+    }
+    case Command::Version:
+      out << "sfxpack " << SfxpackVersion() << '\n';
+      return 0;
+    case Command::Help:
+      break;
   }
+  PrintHelp(out, invocation.helpFor);
   return 0;
 }
 
@@ -55,6 +95,9 @@ int RunSfxpack(const std::vector<std::string>& args, std::ostream& out, std::ost
   } catch (const Interrupted& e) {
     err << "sfxpack: interrupted; nothing written, temporary files removed\n";
     return 128 + e.signal();
+  } catch (const ExamineError& e) {
+    err << "sfxpack: error: " << e.what() << '\n';
+    return 3;
   } catch (const UsageError& e) {
     err << "sfxpack: error: " << e.what() << "\nRun \"sfxpack --help\" for usage.\n";
     return 2;

@@ -1,25 +1,33 @@
-// Warnings of a build: printed as they arise and counted, so that --strict
-// can fail the build once every check has had its say.
+// Warnings of a build: printed as they arise and kept, so that --strict
+// can fail the build once every check has had its say and --json can list
+// them.
 #pragma once
 
 #include <cstddef>
 #include <ostream>
 #include <string>
+#include <vector>
 
 namespace sfxpack {
+
+struct Warning {
+  std::string code;  // stable, for scripts: "unknown-key"
+  std::string text;
+};
 
 class Warnings {
  public:
   explicit Warnings(std::ostream& out) : out_(out) {}
-  void Add(const std::string& text) {
+  void Add(const char* code, const std::string& text) {
     out_ << "sfxpack: warning: " << text << '\n';
-    ++count_;
+    list_.push_back({code, text});
   }
-  std::size_t count() const { return count_; }
+  std::size_t count() const { return list_.size(); }
+  const std::vector<Warning>& list() const { return list_; }
 
  private:
   std::ostream& out_;
-  std::size_t count_ = 0;
+  std::vector<Warning> list_;
 };
 
 }  // namespace sfxpack

@@ -192,6 +192,35 @@ TEST_F(ExtractArchiveTest, ReportsADestinationThatIsAFileAndNamesIt) {
   EXPECT_EQ(worker.currentItem, worker.destination);
 }
 
+TEST_F(ExtractArchiveTest, ProgressMovesWithFilesThatHoldNoData) {
+  ASSERT_EQ(Extract(Installer("empty-files")).result, S_OK);
+  EXPECT_GE(dialog.progress.size(), 100u);
+  EXPECT_EQ(std::adjacent_find(dialog.progress.begin(), dialog.progress.end(), std::greater_equal<>()),
+            dialog.progress.end());
+  EXPECT_EQ(dialog.progress.back(), 1000u);
+}
+
+TEST_F(ExtractArchiveTest, ExtractsAnItemWhosePathIsLongerThanMaxPath) {
+  ASSERT_EQ(Extract(Installer("long-path")).result, S_OK);
+  // As the test data lays it out: eight folders of forty characters.
+  std::wstring deep = L"\\\\?\\" + (dir / L"out").wstring();
+  for (int level = 0; level < 8; ++level) deep += L"\\a-folder-name-of-forty-characters-long-";
+  deep += L"\\deep.txt";
+  EXPECT_GT(deep.size(), std::size_t{MAX_PATH});
+  WIN32_FILE_ATTRIBUTE_DATA found{};
+  ASSERT_TRUE(GetFileAttributesExW(deep.c_str(), GetFileExInfoStandard, &found)) << deep;
+  EXPECT_EQ(found.nFileSizeLow, fs::file_size(kData / "names" / "bad" / "readme.txt"));
+}
+
+// The engine would write it under another name, where the setup would miss
+// it; nothing outside the destination is touched.
+TEST_F(ExtractArchiveTest, FailsOnAnItemWhoseNameWindowsCannotCreateAndNamesIt) {
+  EXPECT_EQ(Extract(Installer("bad-name")).result, HRESULT_FROM_WIN32(ERROR_INVALID_NAME));
+  EXPECT_EQ(worker.currentItem, L"q?.txt");
+  for (const auto& entry : fs::directory_iterator(dir.path()))
+    EXPECT_TRUE(entry.path().filename() == L"setup.exe" || entry.path().filename() == L"out") << entry.path();
+}
+
 // The engine would put the archive's name in place of the star.
 TEST_F(ExtractArchiveTest, RefusesADestinationWithAStar) {
   worker.destination = (dir / L"out*").wstring();

@@ -45,6 +45,18 @@ TEST(Progress, StaysWithinTheRangeForHugeAndExcessCounts) {
   EXPECT_EQ(PerMille(2000, 1000), 1000u);
 }
 
+TEST(Progress, FollowsTheFilesOfAnArchiveOfSmallOnes) {
+  // 20,000 files of 1 KiB: half of the files written is about half way.
+  EXPECT_EQ(ExtractionPerMille(10000 << 10, 20000 << 10, 10000, 20000), 500u);
+  // One large file: its bytes decide.
+  EXPECT_EQ(ExtractionPerMille(std::uint64_t{1} << 29, std::uint64_t{1} << 30, 0, 1), 499u);
+  // Nothing but empty files, and an empty archive.
+  EXPECT_EQ(ExtractionPerMille(0, 0, 3, 300), 10u);
+  EXPECT_EQ(ExtractionPerMille(0, 0, 0, 0), 1000u);
+  // Sizes that would overflow a sum of bytes.
+  EXPECT_EQ(ExtractionPerMille(kMax / 2, kMax, std::uint64_t{1} << 31, std::uint64_t{1} << 32), 499u);
+}
+
 // Relative, without ".." or "." parts, drive letters or stream names.
 bool IsPlainRelative(const std::wstring& path) {
   if (path.empty() || path[0] == L'\\' || path.find(L':') != std::wstring::npos) return false;
