@@ -10,6 +10,7 @@
 #include "kestlib/Holders.h"
 #include "kestlib/Hresult.h"
 #include "kestlib/io/Utf8.h"
+#include "core/handoff/SignatureTag.h"
 #include "core/pe/PeImage.h"
 
 namespace {
@@ -19,6 +20,10 @@ constexpr HRESULT kInvalidData = HRESULT_FROM_WIN32(ERROR_INVALID_DATA);
 constexpr HRESULT kShortRead = HRESULT_FROM_WIN32(ERROR_HANDLE_EOF);
 constexpr HRESULT kNotExecutable = HRESULT_FROM_WIN32(ERROR_RESOURCE_DATA_NOT_FOUND);
 constexpr std::uint64_t kSlotWindow = 100 * 1024 * 1024;
+constexpr std::uint64_t kHeaderWindow = 64 * 1024;
+// Real signatures, nested ones included, take a few dozen KiB; a larger
+// table is not read for a tag.
+constexpr std::uint32_t kTableLimit = 1024 * 1024;
 
 // The names of the slots of the file, in directory order.
 HRESULT ListSlots(const std::wstring& path, std::vector<std::u16string>& slots) {
@@ -93,6 +98,38 @@ HRESULT ReadSource(const std::wstring& path, forwarded::Values& values, Forwarde
   return ReadTrailingBlock(path, values);
 }
 
+bool ReadAt(HANDLE file, std::uint64_t offset, std::vector<std::uint8_t>& bytes) {
+  LARGE_INTEGER at{};
+  at.QuadPart = static_cast<LONGLONG>(offset);
+  DWORD read = 0;
+  return SetFilePointerEx(file, at, nullptr, FILE_BEGIN) &&
+         ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) && read == bytes.size();
+}
+
+// The values of the tag in the file's signature, empty ones left out;
+// nothing for an unsigned file, a signature without a tag or a damaged one.
+forwarded::Values ReadTagValues(const std::wstring& path) {
+  forwarded::Values values;
+  const kestlib::UniqueFile file(
+      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  LARGE_INTEGER fileSize{};
+  if (!file || !GetFileSizeEx(file.get(), &fileSize)) return values;
+  const std::uint64_t size = static_cast<std::uint64_t>(fileSize.QuadPart);
+  std::vector<std::uint8_t> header(static_cast<std::size_t>(std::min(size, kHeaderWindow)));
+  kestlib::PeImage image;
+  if (!ReadAt(file.get(), 0, header) ||
+      kestlib::ParsePeImage(header.data(), header.size(), image) != kestlib::PeError::None)
+    return values;
+  const auto table = kestlib::CertificateTable(image);
+  if (!table || table->size > kTableLimit || std::uint64_t{table->address} + table->size > size) return values;
+  std::vector<std::uint8_t> bytes(table->size);
+  if (!ReadAt(file.get(), table->address, bytes) ||
+      forwarded::ReadSignatureTag(bytes.data(), bytes.size(), values) != forwarded::TagResult::Read)
+    return {};
+  forwarded::DropEmptyValues(values);
+  return values;
+}
+
 // Writes all of text or, failing that, no file at all: a cut-off file
 // would hand the setup part of the values as if they were all.
 void WriteWholeFile(const std::wstring& path, const std::string& text) {
@@ -132,6 +169,7 @@ void WriteSetupValues(const std::wstring& dataFile, const std::wstring& executab
     ReadForwardedData(executable, values, ForwardedDataSource::Auto, nullptr, kDropEmptyValues);
     if (const auto id = forwarded::FileNameIdentifier(kestlib::Utf8FromWide(executable)))
       values[u"HLVID2"] = forwarded::Utf16FromUtf8(*id);
+    for (auto& [name, value] : ReadTagValues(executable)) values[name] = std::move(value);
     const std::string text = forwarded::SetupValuesText(values);
     if (!text.empty()) WriteWholeFile(dataFile, text);
   } catch (...) {

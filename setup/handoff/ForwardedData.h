@@ -28,8 +28,9 @@ HRESULT ReadForwardedData(const std::wstring& path, forwarded::Values& values,
                           ForwardedDataSource source, ForwardedDataSource* used = nullptr,
                           unsigned options = 0);
 
-// Writes "SetupValues.dat" at dataFile from the data of executable and the
-// identifier in its name. Writes nothing when there is no value; a file
+// Writes "SetupValues.dat" at dataFile from the data of executable, the
+// identifier in its name and the tag in its signature, in that order, a
+// later value replacing an earlier one of the same name. Writes nothing when there is no value; a file
 // that cannot be written completely is removed. Never fails outward: the
 // setup starts without the data.
 void WriteSetupValues(const std::wstring& dataFile, const std::wstring& executable);

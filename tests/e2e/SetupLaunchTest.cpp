@@ -9,6 +9,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <string>
 #include <vector>
@@ -16,6 +17,7 @@
 #include "Installers.h"
 #include "ProcessDriver.h"
 #include "TempDir.h"
+#include "core/handoff/ForwardedDataFormat.h"
 #include "kestlib/ErrorText.h"
 #include "kestlib/Holders.h"
 #include "kestlib/io/Utf8.h"
@@ -223,6 +225,19 @@ TEST_F(SetupLaunchTest, PackageIsInstalledByTheWindowsInstaller) {
 class ForwardedDataTest : public SetupLaunchTest {
  protected:
   static std::string Config() { return std::string(kSampleConfig) + "ForwardResourceDataFromSFX=1\r\n"; }
+
+  // A copy of the signed installer with its slots filled, tagged with values by sfxpack.
+  fs::path Tagged(const std::wstring& values) {
+    const fs::path installer = m_dir / L"tagged.exe";
+    fs::copy_file(SETUPSFX_SIGNED_FORWARDING, installer);
+    std::string log;
+    EXPECT_EQ(testsupport::RunToEnd(Quoted(SETUPSFX_SFXPACK) + L" tag " + Quoted(installer.wstring()) + L" " + values +
+                                        L" --in-place",
+                                    kTimeLimit, &log),
+              0)
+        << log;
+    return installer;
+  }
 };
 
 TEST_F(ForwardedDataTest, SlotValuesReachTheSetupInItsDataFile) {
@@ -271,6 +286,29 @@ TEST_F(ForwardedDataTest, CallersOwnDataFileReplacesOurs) {
   const Report report = ReadReport();
   EXPECT_EQ(report.All("argument"), (std::vector<std::string>{"/q", "/m=C:\\values.dat"}));
   EXPECT_TRUE(report.All("value").empty());
+}
+
+TEST_F(ForwardedDataTest, SignatureTagValuesJoinTheSlotsAndReplaceThoseOfTheSameName) {
+  const fs::path installer = Tagged(L"--value HLVID=from-tag --value \"order=A-17 & more\"");
+  EXPECT_EQ(Run(Quoted(installer.wstring()) + L" /q"), 0u);
+  EXPECT_EQ(ReadReport().All("value"),
+            (std::vector<std::string>{"HLVID=from-tag", "HLVID2=kept", "order=A-17 & more"}));
+}
+
+TEST_F(ForwardedDataTest, DamagedSignatureTagForwardsOnlyTheSlots) {
+  const fs::path installer = Tagged(L"--value HLVID=from-tag");
+  {
+    // The length byte before the block: the tag's OCTET STRING now runs past its attribute.
+    std::fstream file(installer, std::ios::binary | std::ios::in | std::ios::out);
+    const std::string bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    const std::vector<std::uint8_t> marker = forwarded::MakeBlockStartMarker();
+    const std::size_t at = bytes.rfind(std::string(marker.begin(), marker.end()));
+    ASSERT_NE(at, std::string::npos);
+    file.seekp(static_cast<std::streamoff>(at - 1));
+    file.put(static_cast<char>(bytes[at - 1] + 1));
+  }
+  EXPECT_EQ(Run(Quoted(installer.wstring()) + L" /q"), 0u);
+  EXPECT_EQ(ReadReport().All("value"), (std::vector<std::string>{"HLVID=from-slot", "HLVID2=kept"}));
 }
 
 // A version string of a file as Windows reads it.

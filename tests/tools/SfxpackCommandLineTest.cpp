@@ -66,7 +66,7 @@ TEST(CommandLine, EachCommandHasItsOwnHelpWithItsExitCodes) {
 TEST(CommandLine, BadUsageExitsTwoWithHint) {
   std::ostringstream out, err;
   EXPECT_EQ(RunSfxpack({"pack"}, out, err), 2);
-  EXPECT_EQ(err.str(), "sfxpack: error: unknown command \"pack\" (expected build, inspect, verify or --version)\n"
+  EXPECT_EQ(err.str(), "sfxpack: error: unknown command \"pack\" (expected build, inspect, verify, tag or --version)\n"
                        "Run \"sfxpack --help\" for usage.\n");
 }
 

@@ -211,6 +211,50 @@ Invocation ParseInspect(const std::vector<std::string>& args) {
   return invocation;
 }
 
+// tag FILE --value NAME=VALUE... (--output FILE | --in-place); values as
+// --value=NAME=VALUE too.
+Invocation ParseTag(const std::vector<std::string>& args) {
+  Invocation invocation;
+  invocation.command = Command::Tag;
+  TagOptions& o = invocation.tag;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    const auto valueOf = [&](const std::string& name) {
+      if (arg.size() > name.size() && arg.compare(0, name.size() + 1, name + "=") == 0)
+        return arg.substr(name.size() + 1);
+      if (i + 1 == args.size()) throw UsageError(name + " needs a value");
+      return args[++i];
+    };
+    if (arg == "--value" || arg.rfind("--value=", 0) == 0) {
+      const std::string value = valueOf("--value");
+      const std::size_t equals = value.find('=');
+      if (equals == std::string::npos || equals == 0)
+        throw UsageError("--value needs NAME=VALUE, not \"" + value + "\"");
+      std::string name = value.substr(0, equals);
+      for (const auto& given : o.values)
+        if (given.first == name) throw UsageError("--value " + name + " is given more than once");
+      o.values.emplace_back(std::move(name), value.substr(equals + 1));
+    } else if (arg == "--output" || arg.rfind("--output=", 0) == 0) {
+      if (!o.output.empty()) throw UsageError("--output is given more than once");
+      const std::string value = valueOf("--output");
+      if (value.empty()) throw UsageError("--output needs a non-empty value");
+      o.output = std::filesystem::u8path(value);
+    } else if (arg == "--in-place") {
+      if (o.inPlace) throw UsageError("--in-place is given more than once");
+      o.inPlace = true;
+    } else if (arg.rfind("-", 0) == 0) {
+      throw UsageError("unknown option \"" + arg + "\" for tag");
+    } else {
+      if (!o.file.empty()) throw UsageError("tag takes exactly one installer");
+      o.file = std::filesystem::u8path(arg);
+    }
+  }
+  if (o.file.empty()) throw UsageError("tag takes exactly one installer");
+  if (o.values.empty()) throw UsageError("tag needs at least one --value");
+  if (o.output.empty() == !o.inPlace) throw UsageError("tag needs either --output FILE or --in-place");
+  return invocation;
+}
+
 Invocation ParseVerify(const std::vector<std::string>& args) {
   Invocation invocation;
   invocation.command = Command::Verify;
@@ -225,6 +269,7 @@ Command CommandNamed(const std::string& name) {
   if (name == "build") return Command::Build;
   if (name == "inspect") return Command::Inspect;
   if (name == "verify") return Command::Verify;
+  if (name == "tag") return Command::Tag;
   return Command::Help;
 }
 
@@ -252,7 +297,8 @@ Invocation ParseCommandLine(const std::vector<std::string>& args) {
   if (command == "build") return ParseBuild(rest);
   if (command == "inspect") return ParseInspect(rest);
   if (command == "verify") return ParseVerify(rest);
-  throw UsageError("unknown command \"" + command + "\" (expected build, inspect, verify or --version)");
+  if (command == "tag") return ParseTag(rest);
+  throw UsageError("unknown command \"" + command + "\" (expected build, inspect, verify, tag or --version)");
 }
 
 namespace {
@@ -281,6 +327,10 @@ void PrintBuildHelp(std::ostream& out) {
          "  entries NAME=VALUE joined by \"&\", where %XX stands for the character with\n"
          "  that hexadecimal code; the installer reads the block only when its stub has\n"
          "  no data slots, and only from an installer of at least 65,536 bytes.\n"
+         "  A tag's values (at most 16 KiB as a block) are forwarded after those,\n"
+         "  each replacing a value of the same name. The signature does not cover\n"
+         "  a tag: anyone can change it, so the setup must treat its values as\n"
+         "  untrusted.\n"
          "\n"
          "Environment:\n"
          "  SFXPACK_7Z      the 7-Zip program for --folder\n"
@@ -309,6 +359,14 @@ constexpr const char* kVerifyHelp =
     "block (deciphers to UTF-8, with the warnings of build), its size record or\n"
     "the end of its signature, its PE checksum, its archive's structure and\n"
     "every CRC (tested by 7-Zip), and its data slots. Prints one line per fault.\n";
+
+constexpr const char* kTagUsage = "  sfxpack tag SETUP.exe --value NAME=VALUE... (--output FILE | --in-place)\n";
+constexpr const char* kTagHelp =
+    "Puts NAME=VALUE entries into the signature of a signed installer, replacing\n"
+    "an earlier tag, without breaking the signature: the installer hands them to\n"
+    "its setup with the data slots. --output writes a new file, --in-place\n"
+    "rewrites only the end of this one. The values are not signed: the setup\n"
+    "must treat them as untrusted.\n";
 
 constexpr const char* kInterruptExit = "  130, 143  interrupted (SIGINT, SIGTERM); nothing is left behind\n";
 
@@ -341,11 +399,17 @@ void PrintHelp(std::ostream& out, Command command) {
              "     block, no 7-Zip to test its archive)\n"
           << kInterruptExit;
       return;
+    case Command::Tag:
+      out << "Usage:\n" << kTagUsage << '\n' << kTagHelp
+          << "\nExit status:\n  0  tagged\n  1  refused or failed (unsigned, damaged signature, values\n"
+             "     over 16 KiB); nothing written\n  2  wrong usage\n"
+          << kInterruptExit;
+      return;
     case Command::Help:
     case Command::Version:
       break;
   }
-  out << "Usage:\n" << kBuildUsage << kInspectUsage << kVerifyUsage
+  out << "Usage:\n" << kBuildUsage << kInspectUsage << kVerifyUsage << kTagUsage
       << "  sfxpack COMMAND --help | --help | --version\n"
          "\n"
          "Builds a self-extracting installer: the stub program, followed by its\n"
@@ -355,6 +419,7 @@ void PrintHelp(std::ostream& out, Command command) {
          "  build    write SETUP.exe from a stub, a configuration and an archive\n"
          "  inspect  show the layout of a built installer and its configuration\n"
          "  verify   check a built installer: everything it checks, and its archive\n"
+         "  tag      put NAME=VALUE entries into the signature of a signed installer\n"
          "\n";
   PrintBuildHelp(out);
   out << "\n"

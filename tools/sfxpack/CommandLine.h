@@ -12,7 +12,7 @@
 
 namespace sfxpack {
 
-enum class Command { Help, Version, Build, Inspect, Verify };
+enum class Command { Help, Version, Build, Inspect, Verify, Tag };
 
 struct BuildOptions {
   std::filesystem::path stub;
@@ -39,11 +39,19 @@ struct InspectOptions {
   bool list = false;  // the archive's items, through 7-Zip
 };
 
+struct TagOptions {
+  std::filesystem::path file;
+  std::vector<std::pair<std::string, std::string>> values;  // name, UTF-8 value; names unique
+  std::filesystem::path output;  // empty with inPlace
+  bool inPlace = false;
+};
+
 struct Invocation {
   Command command = Command::Help;
   Command helpFor = Command::Help;  // the command whose help is asked for
   BuildOptions build;
   InspectOptions inspect;  // verify's file too
+  TagOptions tag;
 };
 
 // Arguments after the program name, in UTF-8. Throws UsageError.

@@ -76,6 +76,16 @@ std::vector<std::uint8_t> ReadFileSuffix(const fs::path& path, std::uint64_t siz
   return bytes;
 }
 
+std::vector<std::uint8_t> ReadFileRange(const fs::path& path, std::uint64_t offset, std::uint64_t size,
+                                        const std::string& role) {
+  std::ifstream in(path, std::ios::binary);
+  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
+  if (!in.seekg(static_cast<std::streamoff>(offset)) ||
+      !in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(size)))
+    throw PackError("cannot read " + role + " " + Quoted(path));
+  return bytes;
+}
+
 bool SamePath(const fs::path& a, const fs::path& b) {
   std::error_code ec;
   if (fs::equivalent(a, b, ec)) return true;
@@ -155,8 +165,10 @@ void PendingFile::Patch(std::uint64_t offset, const std::uint8_t* data, std::siz
   CheckStream();
 }
 
-void PendingFile::Append(const fs::path& source, std::uint64_t size, const std::string& role) {
+void PendingFile::Append(const fs::path& source, std::uint64_t size, const std::string& role,
+                         std::uint64_t offset) {
   std::ifstream in(source, std::ios::binary);
+  in.seekg(static_cast<std::streamoff>(offset));
   std::vector<char> chunk(kCopyChunk);
   for (std::uint64_t left = size; left > 0;) {
     const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(left, chunk.size()));

@@ -29,6 +29,10 @@ std::vector<std::uint8_t> ReadFilePrefix(const std::filesystem::path& path, std:
 std::vector<std::uint8_t> ReadFileSuffix(const std::filesystem::path& path, std::uint64_t size,
                                          const std::string& role);
 
+// size bytes of a file from offset on.
+std::vector<std::uint8_t> ReadFileRange(const std::filesystem::path& path, std::uint64_t offset,
+                                        std::uint64_t size, const std::string& role);
+
 // Whether two paths name one file: the same existing file, or the same
 // absolute path once normalized.
 bool SamePath(const std::filesystem::path& a, const std::filesystem::path& b);
@@ -83,8 +87,9 @@ class PendingFile {
  public:
   explicit PendingFile(const std::filesystem::path& target);
   void Write(const std::uint8_t* data, std::size_t size);
-  // Copies exactly size bytes from the start of source.
-  void Append(const std::filesystem::path& source, std::uint64_t size, const std::string& role);
+  // Copies exactly size bytes of source from offset on.
+  void Append(const std::filesystem::path& source, std::uint64_t size, const std::string& role,
+              std::uint64_t offset = 0);
   std::uint64_t written() const { return written_; }
   // Replaces bytes already written, leaving the checksum as it was.
   void Patch(std::uint64_t offset, const std::uint8_t* data, std::size_t size);

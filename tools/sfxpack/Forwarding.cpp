@@ -110,6 +110,13 @@ ForwardedReport ReadForwarded(const std::filesystem::path& path, const std::vect
     const std::vector<std::uint8_t> tail = ReadFileSuffix(path, forwarded::kTrailingWindow, "file");
     report.block = forwarded::ParseTrailingBlock(tail.data(), tail.size(), report.blockValues);
   }
+  if (const auto table = kestlib::CertificateTable(image)) {
+    report.tag = forwarded::TagResult::Damaged;
+    if (std::uint64_t{table->address} + table->size <= fileSize) {
+      const std::vector<std::uint8_t> bytes = ReadFileRange(path, table->address, table->size, "file");
+      report.tag = forwarded::ReadSignatureTag(bytes.data(), bytes.size(), report.tagValues);
+    }
+  }
   return report;
 }
 
@@ -126,13 +133,25 @@ void PrintForwarded(const ForwardedReport& r, std::ostream& out) {
     out << r.blockValues.size() << " entries\n";
   for (const auto& [name, value] : r.blockValues)
     out << "  " << Utf8FromUtf16(name) << '=' << Utf8FromUtf16(value) << '\n';
-  Row(out, "forwarded from");
-  if (!r.slots.empty())
-    out << "the data slots\n";
-  else if (r.block == forwarded::BlockResult::Read)
-    out << "the trailing data block\n";
+  Row(out, "signature tag");
+  if (!r.tag)
+    out << "none (not signed)\n";
+  else if (*r.tag == forwarded::TagResult::NoTag)
+    out << "none\n";
+  else if (*r.tag == forwarded::TagResult::Damaged)
+    out << "damaged (the installer ignores it)\n";
   else
-    out << "nothing\n";
+    out << r.tagValues.size() << " entries\n";
+  for (const auto& [name, value] : r.tagValues)
+    out << "  " << Utf8FromUtf16(name) << '=' << Utf8FromUtf16(value) << '\n';
+  Row(out, "forwarded from");
+  const bool tagged = r.tag == forwarded::TagResult::Read;
+  if (!r.slots.empty())
+    out << "the data slots" << (tagged ? ", then the signature tag" : "") << '\n';
+  else if (r.block == forwarded::BlockResult::Read)
+    out << "the trailing data block" << (tagged ? ", then the signature tag" : "") << '\n';
+  else
+    out << (tagged ? "the signature tag\n" : "nothing\n");
 }
 
 }  // namespace sfxpack

@@ -4,12 +4,14 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "core/handoff/ForwardedDataFormat.h"
+#include "core/handoff/SignatureTag.h"
 #include "StubImage.h"
 
 namespace sfxpack {
@@ -32,6 +34,8 @@ struct ForwardedReport {
   std::vector<std::pair<std::u16string, std::u16string>> slots;  // in directory order
   forwarded::BlockResult block = forwarded::BlockResult::NotFound;
   forwarded::Values blockValues;
+  std::optional<forwarded::TagResult> tag;  // nothing for an unsigned installer
+  forwarded::Values tagValues;
 };
 
 // What the installer at path would forward: bytes are its first bytes.

@@ -43,6 +43,18 @@ const char* BlockState(forwarded::BlockResult result) {
   return "none";
 }
 
+const char* TagState(forwarded::TagResult result) {
+  switch (result) {
+    case forwarded::TagResult::Read:
+      return "read";
+    case forwarded::TagResult::Damaged:
+      return "damaged";
+    case forwarded::TagResult::NoTag:
+      break;
+  }
+  return "none";
+}
+
 std::string Sha256Hex(const std::filesystem::path& path) {
   CSha256 sha;
   Sha256_Init(&sha);
@@ -96,6 +108,10 @@ void PrintJsonReport(const InstallerReport& r, std::ostream& out) {
   block["state"] = BlockState(r.forwarded.block);
   block["values"] = Values({r.forwarded.blockValues.begin(), r.forwarded.blockValues.end()});
   report["trailingDataBlock"] = std::move(block);
+  json::object tag;
+  tag["state"] = r.forwarded.tag ? json::value(TagState(*r.forwarded.tag)) : json::value(nullptr);
+  tag["values"] = Values({r.forwarded.tagValues.begin(), r.forwarded.tagValues.end()});
+  report["signatureTag"] = std::move(tag);
   report["iconImages"] = r.iconImages;
   if (r.version) {
     json::object version;

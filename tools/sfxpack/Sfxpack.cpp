@@ -9,6 +9,7 @@
 #include "FileIo.h"
 #include "Inspect.h"
 #include "Interrupts.h"
+#include "Tag.h"
 #include "Verify.h"
 
 namespace sfxpack {
@@ -70,6 +71,12 @@ int Run(const Invocation& invocation, std::ostream& out, std::ostream& err) {
       return Inspect(invocation.inspect, out, err);
     case Command::Verify:
       return Verify(invocation.inspect.file, out, err);
+    case Command::Tag: {
+      const TagOptions& tag = invocation.tag;
+      const std::uint64_t size = TagInstaller(tag, err);
+      out << "sfxpack: tagged " << Quoted(tag.inPlace ? tag.file : tag.output) << " (" << size << " bytes)\n";
+      return 0;
+    }
     case Command::Version:
       out << "sfxpack " << SfxpackVersion() << '\n';
       return 0;

@@ -1,0 +1,157 @@
+#include "Tag.h"
+
+#include <algorithm>
+#include <fstream>
+
+#include "Errors.h"
+#include "FileIo.h"
+#include "Interrupts.h"
+#include "core/handoff/SignatureTag.h"
+#include "core/pe/PeChecksum.h"
+#include "core/pe/PeImage.h"
+
+namespace sfxpack {
+namespace {
+
+using forwarded::Utf16FromUtf8;
+
+// Enough for the headers of any installer sfxpack builds.
+constexpr std::uint64_t kHeaderWindow = 1 << 20;
+constexpr std::size_t kDirectoryEntry = 8;
+constexpr std::size_t kChunk = 1 << 20;
+
+forwarded::Values ValuesFor(const TagOptions& options, std::ostream& notes) {
+  forwarded::Values values;
+  for (const auto& [name, value] : options.values) {
+    if (!forwarded::IsUtf8(value)) throw PackError("the value of " + name + " is not UTF-8 text");
+    const std::u16string wideName = Utf16FromUtf8(name), wideValue = Utf16FromUtf8(value);
+    if (!forwarded::IsForwardable(wideName, wideValue))
+      throw PackError("the value of " + name + " breaks a line; the setup could not read it");
+    if (value.empty()) notes << "sfxpack: note: " << name << " has an empty value; the installer drops it\n";
+    values[wideName] = wideValue;
+  }
+  return values;
+}
+
+void PutU32(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t value) {
+  for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
+}
+
+// The installer's headers up to its security directory entry, with the new
+// table size and a zero checksum, as the checksum sums them.
+struct Tagged {
+  std::vector<std::uint8_t> header;
+  std::uint32_t tableOffset = 0;
+  std::uint32_t checksumOffset = 0;
+  std::vector<std::uint8_t> table;
+};
+
+Tagged Prepare(const TagOptions& options, std::ostream& notes) {
+  const forwarded::Values values = ValuesFor(options, notes);
+  const std::uint64_t fileSize = InputFileSize(options.file, "installer");
+  std::vector<std::uint8_t> bytes = ReadFilePrefix(options.file, kHeaderWindow, "installer");
+  kestlib::PeImage image;
+  const kestlib::PeError error = kestlib::ParsePeImage(bytes.data(), bytes.size(), image);
+  if (error != kestlib::PeError::None)
+    throw PackError(Quoted(options.file) + " is not a Windows program (PE image): " +
+                    kestlib::DescribePeError(error));
+  const auto table = kestlib::CertificateTable(image);
+  if (!table || table->size == 0)
+    throw PackError(Quoted(options.file) + " is not signed: tag writes into a signature. For an " +
+                    "unsigned installer, give the values to build with --slot");
+  const std::size_t entry = image.directoryTable + kestlib::kDirectorySecurity * kDirectoryEntry;
+  Tagged t;
+  t.tableOffset = table->address;
+  t.checksumOffset = image.optionalHeader + kestlib::kChecksumFieldOffset;
+  if (std::uint64_t{table->address} + table->size != fileSize || table->address < entry + kDirectoryEntry)
+    throw PackError("the certificate table of " + Quoted(options.file) + " does not end the file (it ends at " +
+                    std::to_string(std::uint64_t{table->address} + table->size) + " of " +
+                    std::to_string(fileSize) + " bytes); the installer would refuse to run");
+  const std::vector<std::uint8_t> old = ReadFileRange(options.file, table->address, table->size, "installer");
+  switch (forwarded::SetSignatureTag(old.data(), old.size(), values, t.table)) {
+    case forwarded::TagError::None:
+      break;
+    case forwarded::TagError::NotSigned:
+      throw PackError("the certificate table of " + Quoted(options.file) + " holds no Authenticode signature");
+    case forwarded::TagError::Malformed:
+      throw PackError("the signature of " + Quoted(options.file) + " is malformed (its DER does not parse)");
+    case forwarded::TagError::TextTooLong:
+      throw PackError("the values take more than " + std::to_string(forwarded::kTagTextLimit / 1024) +
+                      " KiB as a data block; a tag holds at most that");
+  }
+  if (std::uint64_t{t.tableOffset} + t.table.size() > 0xFFFFFFFFu)
+    throw PackError("the tagged installer would exceed 4 GiB, which a signed file cannot");
+  bytes.resize(entry + kDirectoryEntry);
+  PutU32(bytes, t.checksumOffset, 0);
+  PutU32(bytes, entry + 4, static_cast<std::uint32_t>(t.table.size()));
+  t.header = std::move(bytes);
+  return t;
+}
+
+std::uint8_t* Checksum(std::uint32_t value, std::uint8_t (&field)[4]) {
+  for (int i = 0; i < 4; ++i) field[i] = static_cast<std::uint8_t>(value >> (8 * i));
+  return field;
+}
+
+std::uint64_t WriteCopy(const TagOptions& options, const Tagged& t) {
+  PendingFile out(options.output);
+  out.Write(t.header.data(), t.header.size());
+  out.Append(options.file, t.tableOffset - t.header.size(), "installer", t.header.size());
+  out.Write(t.table.data(), t.table.size());
+  std::uint8_t field[4];
+  out.Patch(t.checksumOffset, Checksum(out.checksum().Finish(), field), sizeof field);
+  const std::uint64_t size = out.written();
+  out.Commit();
+  return size;
+}
+
+// Only the header fields and the table are written; the rest is read once
+// for the checksum.
+std::uint64_t WriteInPlace(const TagOptions& options, const Tagged& t) {
+  kestlib::PeChecksum checksum;
+  checksum.Add(t.header.data(), t.header.size());
+  {
+    std::ifstream in(options.file, std::ios::binary);
+    in.seekg(static_cast<std::streamoff>(t.header.size()));
+    std::vector<char> chunk(kChunk);
+    for (std::uint64_t left = t.tableOffset - t.header.size(); left > 0;) {
+      const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(left, chunk.size()));
+      CheckInterrupt();
+      if (!in.read(chunk.data(), static_cast<std::streamsize>(n)))
+        throw PackError("cannot read " + Quoted(options.file));
+      checksum.Add(reinterpret_cast<const std::uint8_t*>(chunk.data()), n);
+      left -= n;
+    }
+  }
+  checksum.Add(t.table.data(), t.table.size());
+  std::uint8_t field[4];
+  Checksum(checksum.Finish(), field);
+  const std::uint64_t size = std::uint64_t{t.tableOffset} + t.table.size();
+  {
+    std::fstream io(options.file, std::ios::binary | std::ios::in | std::ios::out);
+    const auto put = [&](std::uint64_t at, const std::uint8_t* data, std::size_t count) {
+      io.seekp(static_cast<std::streamoff>(at));
+      io.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(count));
+    };
+    // The table first: the header's new size then never names bytes not yet written.
+    put(t.tableOffset, t.table.data(), t.table.size());
+    put(t.checksumOffset, field, sizeof field);
+    const std::size_t entry = t.header.size() - 4;
+    put(entry, t.header.data() + entry, 4);
+    io.close();
+    if (!io) throw PackError("cannot write " + Quoted(options.file));
+  }
+  std::error_code ec;
+  std::filesystem::resize_file(options.file, size, ec);
+  if (ec) throw PackError("cannot shorten " + Quoted(options.file) + ": " + ec.message());
+  return size;
+}
+
+}  // namespace
+
+std::uint64_t TagInstaller(const TagOptions& options, std::ostream& notes) {
+  const Tagged t = Prepare(options, notes);
+  return options.inPlace ? WriteInPlace(options, t) : WriteCopy(options, t);
+}
+
+}  // namespace sfxpack
