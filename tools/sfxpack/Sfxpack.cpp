@@ -9,6 +9,7 @@
 #include "FileIo.h"
 #include "Inspect.h"
 #include "Interrupts.h"
+#include "StubSearch.h"
 
 namespace sfxpack {
 namespace {
@@ -30,12 +31,15 @@ int Inspect(const InspectOptions& options, std::ostream& out, std::ostream& err)
 
 int Run(const Invocation& invocation, std::ostream& out, std::ostream& err) {
   if (invocation.command == Command::Build) {
-    const std::uint64_t size = BuildInstaller(invocation.build, err);
+    BuildOptions options = invocation.build;
+    if (options.stub.empty()) options.stub = RequireStub(options.arch.value_or("x86"), StubFolders());
+    const std::uint64_t size = BuildInstaller(options, err);
     out << "sfxpack: wrote " << Quoted(invocation.build.output) << " (" << size << " bytes)\n";
   } else if (invocation.command == Command::Inspect) {
     return Inspect(invocation.inspect, out, err);
   } else if (invocation.command == Command::Version) {
     out << "sfxpack " << SfxpackVersion() << '\n';
+    PrintStubVersions(StubFolders(), out);
   } else {
     PrintHelp(out);
   }
