@@ -82,6 +82,7 @@ TEST_F(SfxpackInputTest, Build_RefusesInputsItWouldOverwriteOrMisread) {
       {"", {"--product-version", "beta"}, 1, "ProductVersion \"beta\" does not begin with a version number"},
       {"", {"--folder", "@payload.7z"}, 1, "is a file; --folder takes a folder"},
       {"", {"--archive", "@empty.7z"}, 1, "is empty (0 bytes)"},
+      {"", {"--arch", "x64"}, 1, "\", the x86 stub, disagree; give the x64 stub or leave out --arch"},
   });
 }
 

@@ -306,9 +306,14 @@ TEST_F(SfxpackTest, Inspect_JsonAndListAgreeWithTheFile) {
   EXPECT_EQ(archive.at("items"), boost::json::array({"setup.exe"}));
 }
 
-TEST_F(SfxpackTest, Version_PrintsTheVersion) {
+TEST_F(SfxpackTest, Version_PrintsTheVersionThenTheStubs) {
   ASSERT_EQ(Run({"--version"}), 0);
-  EXPECT_EQ(out_.str(), "sfxpack 1.0.0\n");
+  std::istringstream lines(out_.str());
+  std::string line;
+  for (const char* start : {"sfxpack 1.0.0", "stub x86 (setupsfx.exe): ", "stub x64 (setupsfx64.exe): "}) {
+    ASSERT_TRUE(std::getline(lines, line)) << out_.str();
+    EXPECT_EQ(line.rfind(start, 0), 0u) << line;
+  }
 }
 
 TEST_F(SfxpackTest, Inspect_RefusesFileWithoutBlock) {

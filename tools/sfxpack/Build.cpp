@@ -161,6 +161,9 @@ std::optional<std::int64_t> SourceDateEpoch() {
 BuildResult BuildInstaller(const BuildOptions& options, std::ostream& notes) {
   RefuseOutputOverInputs(options);
   StubImage stub = LoadStub(options.stub);
+  if (options.arch && *options.arch != stub.architecture)
+    throw PackError("--arch " + *options.arch + " and stub " + Quoted(options.stub) + ", the " +
+                    stub.architecture + " stub, disagree; give the " + *options.arch + " stub or leave out --arch");
   ApplyBranding(options.branding, options.stub, options.output.filename().u8string(), stub);
   WriteSlots(stub, options.slots);
   const std::vector<std::uint8_t> trailingBlock =

@@ -70,6 +70,13 @@ void StoreNumber(BuildOptions& options, const std::string& value, const std::str
   target = number;
 }
 
+// --arch picks the installed stub, or checks the one --stub names.
+void StoreArch(BuildOptions& options, const std::string& value, const std::string& name) {
+  if (options.arch) throw UsageError(name + " is given more than once");
+  if (value != "x86" && value != "x64") throw UsageError(name + " needs x86 or x64, not \"" + value + "\"");
+  options.arch = value;
+}
+
 // Switches take no value.
 template <bool BuildOptions::*Field>
 void StoreSwitch(BuildOptions& options, const std::string&, const std::string& name) {
@@ -86,8 +93,10 @@ struct BuildOption {
 };
 
 const BuildOption kBuildOptions[] = {
-    {"--stub", "FILE", "the unsigned installer stub (setupsfx.exe)",
+    {"--stub", "FILE", "the unsigned installer stub (default: the installed one)",
      StorePath<&BuildOptions::stub>},
+    {"--arch", "x86|x64", "the installed stub for x86 (default) or x64",
+     StoreArch},
     {"--config", "FILE", "the configuration text, UTF-8", StorePath<&BuildOptions::config>},
     {"--archive", "FILE", "a 7z archive holding the installation files",
      StorePath<&BuildOptions::archive>},
@@ -152,7 +161,6 @@ const BuildOption& FindBuildOption(const std::string& name) {
 }
 
 void RequireBuildOptions(const BuildOptions& o) {
-  if (o.stub.empty()) throw UsageError("build needs --stub");
   if (o.config.empty()) throw UsageError("build needs --config");
   if (o.output.empty()) throw UsageError("build needs --output");
   if (o.archive.empty() && o.folder.empty()) throw UsageError("build needs --archive or --folder");
@@ -311,7 +319,9 @@ void PrintBuildHelp(std::ostream& out) {
   }
   out << "\n"
          "The configuration is UTF-8 text; a byte-order mark at its start is removed.\n"
-         "The stub must be unsigned: sign the built installer instead.\n"
+         "The stub must be unsigned: sign the built installer instead. Without --stub,\n"
+         "the stub for --arch is looked for beside sfxpack, then in ../share/setupsfx\n"
+         "beside it, then in SFXPACK_STUB_DIR.\n"
          "Branding replaces the stub's icon (group 128) and version resource; the\n"
          "--version-info file holds lines ProductName=, CompanyName=, FileDescription=,\n"
          "ProductVersion=, FileVersion=, LegalCopyright=, OriginalFilename=.\n"
@@ -335,12 +345,13 @@ void PrintBuildHelp(std::ostream& out) {
          "Environment:\n"
          "  SFXPACK_7Z      the 7-Zip program for --folder\n"
          "                  (default: 7zz, else 7z, found on the PATH)\n"
+         "  SFXPACK_STUB_DIR  the folder searched last for the stubs\n"
          "  SOURCE_DATE_EPOCH  as --reproducible; --folder file times later than\n"
          "                  these seconds since 1970 are stored as them\n";
 }
 
 constexpr const char* kBuildUsage =
-    "  sfxpack build --stub STUB.exe --config CONFIG.txt\n"
+    "  sfxpack build [--stub STUB.exe] [--arch x86|x64] --config CONFIG.txt\n"
     "                (--archive PAYLOAD.7z | --folder DIR) --output SETUP.exe\n"
     "                [--slot NAME=VALUE]... [--trailing-data TEXT]\n"
     "                [--level 0-9] [--threads N] [--progress] [--strict] [--json | --quiet]\n"

@@ -15,7 +15,8 @@ namespace sfxpack {
 enum class Command { Help, Version, Build, Inspect, Verify, Tag };
 
 struct BuildOptions {
-  std::filesystem::path stub;
+  std::filesystem::path stub;               // empty: the installed stub of arch
+  std::optional<std::string> arch;          // "x86" or "x64"
   std::filesystem::path config;
   std::filesystem::path archive;  // exactly one of archive and folder
   std::filesystem::path folder;

@@ -9,6 +9,7 @@
 #include "FileIo.h"
 #include "Inspect.h"
 #include "Interrupts.h"
+#include "StubSearch.h"
 #include "Tag.h"
 #include "Verify.h"
 
@@ -53,7 +54,8 @@ int Verify(const std::filesystem::path& file, std::ostream& out, std::ostream& e
   return 0;
 }
 
-int Build(const BuildOptions& options, std::ostream& out, std::ostream& err) {
+int Build(BuildOptions options, std::ostream& out, std::ostream& err) {
+  if (options.stub.empty()) options.stub = RequireStub(options.arch.value_or("x86"), StubFolders());
   std::ostream none(nullptr);  // --quiet: notes and warnings go nowhere
   const BuildResult result = BuildInstaller(options, options.quiet ? none : err);
   if (options.json)
@@ -79,6 +81,7 @@ int Run(const Invocation& invocation, std::ostream& out, std::ostream& err) {
     }
     case Command::Version:
       out << "sfxpack " << SfxpackVersion() << '\n';
+      PrintStubVersions(StubFolders(), out);
       return 0;
     case Command::Help:
       break;

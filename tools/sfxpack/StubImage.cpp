@@ -85,6 +85,7 @@ StubImage LoadStub(const std::filesystem::path& path) {
     throw PackError("stub " + Quoted(path) + " is larger than 20 MiB; the installer could not " +
                     "find its configuration behind it");
 
+  stub.architecture = *StubArchitecture(image);
   stub.verifyOffset = LocateVerify(path, stub.bytes);
   stub.checksumOffset = image.optionalHeader + kestlib::kChecksumFieldOffset;
   std::fill_n(stub.bytes.begin() + static_cast<std::ptrdiff_t>(stub.checksumOffset), 4, 0);

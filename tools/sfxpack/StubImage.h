@@ -16,6 +16,7 @@ namespace sfxpack {
 
 struct StubImage {
   std::vector<std::uint8_t> bytes;  // the whole image, which is the whole file
+  std::string architecture;         // "x86" or "x64"
   std::size_t verifyOffset = 0;     // file offset of the _HLV_VERIFY data
   std::size_t checksumOffset = 0;   // of the PE checksum, kept zero until the file is written
 };
