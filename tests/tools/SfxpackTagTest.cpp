@@ -2,11 +2,15 @@
 // inspect shows of them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "Inspect.h"
 #include "SfxpackFixture.h"
+#include "SyntheticPe.h"
 #include "SyntheticSignature.h"
+#include "core/pe/PeChecksum.h"
+#include "core/pe/PeImage.h"
 
 namespace sfxtest {
 namespace {
@@ -126,10 +130,23 @@ TEST_F(SfxpackTagTest, OsslsigncodeStillVerifiesTheTaggedInstaller) {
       "-subj /CN=test -keyout test.key -out test.crt >/dev/null 2>&1 && "
       "osslsigncode sign -certs test.crt -key test.key -in setup.exe -out real.exe >/dev/null";
   ASSERT_EQ(std::system(sign.c_str()), 0);
-  ASSERT_EQ(Tag(Path("real.exe"), {"order=A-17"}, "--in-place"), 0) << err_.str();
-  EXPECT_EQ(TagValues(Path("real.exe")), (forwarded::Values{{u"order", u"A-17"}}));
-  const std::string verify = "cd '" + dir + "' && osslsigncode verify -CAfile test.crt real.exe >/dev/null 2>&1";
-  EXPECT_EQ(std::system(verify.c_str()), 0);
+  ASSERT_EQ(Tag(Path("real.exe"), {"order=A-17"}), 0) << err_.str();
+  ASSERT_EQ(Tag(Path("real.exe"), {"order=A-17", "campaign=spring"}, "--in-place"), 0) << err_.str();
+  EXPECT_EQ(TagValues(Path("real.exe")), (forwarded::Values{{u"order", u"A-17"}, {u"campaign", u"spring"}}));
+  for (const char* file : {"setup.exe", "real.exe"}) {
+    // The checksum follows the tag, though only the changed bytes are read.
+    const std::vector<std::uint8_t> bytes = ReadBytes(Path(file));
+    kestlib::PeImage image;
+    ASSERT_EQ(kestlib::ParsePeImage(bytes.data(), bytes.size(), image), kestlib::PeError::None);
+    const std::size_t field = image.optionalHeader + kestlib::kChecksumFieldOffset;
+    std::vector<std::uint8_t> zeroed = bytes;
+    std::fill(zeroed.begin() + field, zeroed.begin() + field + 4, 0);
+    kestlib::PeChecksum checksum;
+    checksum.Add(zeroed.data(), zeroed.size());
+    EXPECT_EQ(testsupport::ReadLe32(bytes, field), checksum.Finish()) << file;
+    const std::string verify = "cd '" + dir + "' && osslsigncode verify -CAfile test.crt " + file + " >/dev/null 2>&1";
+    EXPECT_EQ(std::system(verify.c_str()), 0) << file;
+  }
 }
 #endif
 

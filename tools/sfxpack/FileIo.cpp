@@ -1,9 +1,11 @@
 #include "FileIo.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <random>
+#include <system_error>
 
 #include "Errors.h"
 #include "Interrupts.h"
@@ -11,6 +13,7 @@
 #ifdef _WIN32
 #include <io.h>
 #else
+#include <fcntl.h>
 #include <unistd.h>
 #endif
 
@@ -180,10 +183,67 @@ void PendingFile::Append(const fs::path& source, std::uint64_t size, const std::
   }
 }
 
-void PendingFile::Commit() {
-  CheckInterrupt();
+namespace {
+
+#ifndef _WIN32
+class UniqueFd {
+ public:
+  explicit UniqueFd(int fd) : fd_(fd) {}
+  ~UniqueFd() {
+    if (fd_ >= 0) close(fd_);
+  }
+  UniqueFd(const UniqueFd&) = delete;
+  UniqueFd& operator=(const UniqueFd&) = delete;
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+// The whole file copied inside the kernel, as cp does; false where the
+// file system cannot, with nothing copied.
+bool KernelCopy(const fs::path& source, const fs::path& target) {
+  const UniqueFd in(open(source.c_str(), O_RDONLY | O_CLOEXEC));
+  // No O_TRUNC: the file is new and empty, and ext4 flushes a truncated
+  // file's data when it is closed.
+  const UniqueFd out(open(target.c_str(), O_WRONLY | O_CLOEXEC));
+  if (in.get() < 0 || out.get() < 0) return false;
+  for (bool first = true;; first = false) {
+    const ssize_t copied = copy_file_range(in.get(), nullptr, out.get(), nullptr, 1 << 30, 0);
+    if (copied == 0) return true;
+    if (copied < 0) {
+      if (first) return false;
+      throw PackError("cannot copy " + Quoted(source) + ": " + std::generic_category().message(errno));
+    }
+    CheckInterrupt();
+  }
+}
+#endif
+
+}  // namespace
+
+const fs::path& PendingFile::CopyOf(const fs::path& source, const std::string& role) {
   out_.close();
   CheckStream();
+#ifndef _WIN32
+  if (!KernelCopy(source, temp_.path()))
+#endif
+  {
+    std::error_code ec;
+    fs::copy_file(source, temp_.path(), fs::copy_options::overwrite_existing, ec);
+    if (ec) throw PackError("cannot copy " + role + " " + Quoted(source) + ": " + ec.message());
+  }
+  CheckInterrupt();
+  written_ = fs::file_size(temp_.path());
+  return temp_.path();
+}
+
+void PendingFile::Commit() {
+  CheckInterrupt();
+  if (out_.is_open()) {
+    out_.close();
+    CheckStream();
+  }
   std::error_code ec;
   // The replaced file keeps its permissions.
   const fs::file_status old = fs::status(target_, ec);

@@ -91,6 +91,10 @@ class PendingFile {
   void Append(const std::filesystem::path& source, std::uint64_t size, const std::string& role,
               std::uint64_t offset = 0);
   std::uint64_t written() const { return written_; }
+  // Makes the file a copy of source, through the system's own copy (in the
+  // kernel where it can), to be edited in place before Commit; nothing more
+  // can be written through this object. Returns the file's temporary path.
+  const std::filesystem::path& CopyOf(const std::filesystem::path& source, const std::string& role);
   // Replaces bytes already written, leaving the checksum as it was.
   void Patch(std::uint64_t offset, const std::uint8_t* data, std::size_t size);
   // The PE checksum of the bytes written, for the installer's header.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <optional>
 
 #include "Errors.h"
 #include "FileIo.h"
@@ -37,13 +38,21 @@ void PutU32(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t valu
   for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
 }
 
+std::uint32_t GetU32(const std::vector<std::uint8_t>& bytes, std::size_t at) {
+  std::uint32_t value = 0;
+  for (int i = 3; i >= 0; --i) value = value << 8 | bytes[at + i];
+  return value;
+}
+
 // The installer's headers up to its security directory entry, with the new
-// table size and a zero checksum, as the checksum sums them.
+// table size and a zero checksum, as the checksum sums them; the table
+// before and after, and the checksum the file records.
 struct Tagged {
   std::vector<std::uint8_t> header;
   std::uint32_t tableOffset = 0;
   std::uint32_t checksumOffset = 0;
-  std::vector<std::uint8_t> table;
+  std::uint32_t recordedChecksum = 0;
+  std::vector<std::uint8_t> oldTable, table;
 };
 
 Tagged Prepare(const TagOptions& options, std::ostream& notes) {
@@ -67,7 +76,7 @@ Tagged Prepare(const TagOptions& options, std::ostream& notes) {
     throw PackError("the certificate table of " + Quoted(options.file) + " does not end the file (it ends at " +
                     std::to_string(std::uint64_t{table->address} + table->size) + " of " +
                     std::to_string(fileSize) + " bytes); the installer would refuse to run");
-  const std::vector<std::uint8_t> old = ReadFileRange(options.file, table->address, table->size, "installer");
+  std::vector<std::uint8_t> old = ReadFileRange(options.file, table->address, table->size, "installer");
   switch (forwarded::SetSignatureTag(old.data(), old.size(), values, t.table)) {
     case forwarded::TagError::None:
       break;
@@ -81,6 +90,8 @@ Tagged Prepare(const TagOptions& options, std::ostream& notes) {
   }
   if (std::uint64_t{t.tableOffset} + t.table.size() > 0xFFFFFFFFu)
     throw PackError("the tagged installer would exceed 4 GiB, which a signed file cannot");
+  t.recordedChecksum = GetU32(bytes, t.checksumOffset);
+  t.oldTable = std::move(old);
   bytes.resize(entry + kDirectoryEntry);
   PutU32(bytes, t.checksumOffset, 0);
   PutU32(bytes, entry + 4, static_cast<std::uint32_t>(t.table.size()));
@@ -93,42 +104,61 @@ std::uint8_t* Checksum(std::uint32_t value, std::uint8_t (&field)[4]) {
   return field;
 }
 
-std::uint64_t WriteCopy(const TagOptions& options, const Tagged& t) {
-  PendingFile out(options.output);
-  out.Write(t.header.data(), t.header.size());
-  out.Append(options.file, t.tableOffset - t.header.size(), "installer", t.header.size());
-  out.Write(t.table.data(), t.table.size());
-  std::uint8_t field[4];
-  out.Patch(t.checksumOffset, Checksum(out.checksum().Finish(), field), sizeof field);
-  const std::uint64_t size = out.written();
-  out.Commit();
-  return size;
+// The sum of little-endian 16-bit words modulo 0xFFFF, which is what
+// addition with end-around carry keeps; bytes start at an even offset.
+std::uint64_t WordsModulo(const std::uint8_t* data, std::size_t size) {
+  std::uint64_t sum = 0;
+  for (std::size_t i = 0; i + 1 < size; i += 2) sum += static_cast<std::uint32_t>(data[i] | data[i + 1] << 8);
+  if (size % 2) sum += data[size - 1];
+  return sum % 0xFFFF;
 }
 
-// Only the header fields and the table are written; the rest is read once
-// for the checksum.
-std::uint64_t WriteInPlace(const TagOptions& options, const Tagged& t) {
+// The new checksum from the one the file records: only the table and its
+// size field change, so the rest of a large file need not be read again.
+// Nothing when the file records none, or one that no file of its length has.
+std::optional<std::uint32_t> UpdatedChecksum(const Tagged& t) {
+  const std::uint64_t oldLength = std::uint64_t{t.tableOffset} + t.oldTable.size();
+  const std::size_t sizeField = t.header.size() - 4;
+  if (t.recordedChecksum <= oldLength || t.recordedChecksum - oldLength > 0xFFFF || t.tableOffset % 2 ||
+      sizeField % 2)
+    return std::nullopt;
+  std::uint8_t oldField[4];
+  Checksum(static_cast<std::uint32_t>(t.oldTable.size()), oldField);
+  std::uint64_t sum = (t.recordedChecksum - oldLength) % 0xFFFF + 2 * 0xFFFF;
+  sum -= WordsModulo(t.oldTable.data(), t.oldTable.size()) + WordsModulo(oldField, sizeof oldField);
+  sum += WordsModulo(t.table.data(), t.table.size()) + WordsModulo(t.header.data() + sizeField, 4);
+  sum %= 0xFFFF;
+  // Folding gives 0xFFFF, never 0, for any file that is not all zeros.
+  return static_cast<std::uint32_t>((sum == 0 ? 0xFFFF : sum) + t.tableOffset + t.table.size());
+}
+
+// The checksum over the file as it will be: its unchanged part read once.
+std::uint32_t FullChecksum(const std::filesystem::path& file, const Tagged& t) {
   kestlib::PeChecksum checksum;
   checksum.Add(t.header.data(), t.header.size());
-  {
-    std::ifstream in(options.file, std::ios::binary);
-    in.seekg(static_cast<std::streamoff>(t.header.size()));
-    std::vector<char> chunk(kChunk);
-    for (std::uint64_t left = t.tableOffset - t.header.size(); left > 0;) {
-      const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(left, chunk.size()));
-      CheckInterrupt();
-      if (!in.read(chunk.data(), static_cast<std::streamsize>(n)))
-        throw PackError("cannot read " + Quoted(options.file));
-      checksum.Add(reinterpret_cast<const std::uint8_t*>(chunk.data()), n);
-      left -= n;
-    }
+  std::ifstream in(file, std::ios::binary);
+  in.seekg(static_cast<std::streamoff>(t.header.size()));
+  std::vector<char> chunk(kChunk);
+  for (std::uint64_t left = t.tableOffset - t.header.size(); left > 0;) {
+    const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(left, chunk.size()));
+    CheckInterrupt();
+    if (!in.read(chunk.data(), static_cast<std::streamsize>(n))) throw PackError("cannot read " + Quoted(file));
+    checksum.Add(reinterpret_cast<const std::uint8_t*>(chunk.data()), n);
+    left -= n;
   }
   checksum.Add(t.table.data(), t.table.size());
+  return checksum.Finish();
+}
+
+// Writes the header fields and the table into file, which holds the
+// installer as it was.
+std::uint64_t Edit(const std::filesystem::path& file, const Tagged& t) {
+  const std::optional<std::uint32_t> updated = UpdatedChecksum(t);
   std::uint8_t field[4];
-  Checksum(checksum.Finish(), field);
+  Checksum(updated ? *updated : FullChecksum(file, t), field);
   const std::uint64_t size = std::uint64_t{t.tableOffset} + t.table.size();
   {
-    std::fstream io(options.file, std::ios::binary | std::ios::in | std::ios::out);
+    std::fstream io(file, std::ios::binary | std::ios::in | std::ios::out);
     const auto put = [&](std::uint64_t at, const std::uint8_t* data, std::size_t count) {
       io.seekp(static_cast<std::streamoff>(at));
       io.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(count));
@@ -139,11 +169,19 @@ std::uint64_t WriteInPlace(const TagOptions& options, const Tagged& t) {
     const std::size_t entry = t.header.size() - 4;
     put(entry, t.header.data() + entry, 4);
     io.close();
-    if (!io) throw PackError("cannot write " + Quoted(options.file));
+    if (!io) throw PackError("cannot write " + Quoted(file));
   }
   std::error_code ec;
-  std::filesystem::resize_file(options.file, size, ec);
-  if (ec) throw PackError("cannot shorten " + Quoted(options.file) + ": " + ec.message());
+  std::filesystem::resize_file(file, size, ec);
+  if (ec) throw PackError("cannot shorten " + Quoted(file) + ": " + ec.message());
+  return size;
+}
+
+// A copy made by the system, edited before it takes the output's name.
+std::uint64_t WriteCopy(const TagOptions& options, const Tagged& t) {
+  PendingFile out(options.output);
+  const std::uint64_t size = Edit(out.CopyOf(options.file, "installer"), t);
+  out.Commit();
   return size;
 }
 
@@ -151,7 +189,7 @@ std::uint64_t WriteInPlace(const TagOptions& options, const Tagged& t) {
 
 std::uint64_t TagInstaller(const TagOptions& options, std::ostream& notes) {
   const Tagged t = Prepare(options, notes);
-  return options.inPlace ? WriteInPlace(options, t) : WriteCopy(options, t);
+  return options.inPlace ? Edit(options.file, t) : WriteCopy(options, t);
 }
 
 }  // namespace sfxpack
