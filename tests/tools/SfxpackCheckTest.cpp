@@ -79,12 +79,8 @@ TEST_F(SfxpackCheckTest, Build_JsonListsWarningsByCodeAndQuietPrintsNothing) {
 // An enciphered payload is the packager's choice: 7-Zip cannot test it
 // without the password, so the build says so and goes on, also --strict.
 TEST_F(SfxpackCheckTest, Build_TakesEncipheredArchiveWithANote) {
-#ifdef _WIN32
-  GTEST_SKIP() << "needs the real 7-Zip, which the Windows test machine lacks";
-#else
-  if (std::system("command -v 7zz >/dev/null") != 0) GTEST_SKIP() << "no 7zz on the PATH";
-  sevenZip_.reset();
-  sevenZip_.emplace("SFXPACK_7Z", "7zz");
+  UseReal7Zip();
+  if (IsSkipped()) return;
   fs::create_directory(Path("payload"));
   WriteText(Path("payload/setup.exe"), "MZ");
   for (const std::string switches : {"-psecret", "-psecret -mhe=on"}) {
@@ -98,7 +94,6 @@ TEST_F(SfxpackCheckTest, Build_TakesEncipheredArchiveWithANote) {
     EXPECT_NE(err_.str().find("without the password"), std::string::npos) << err_.str();
     fs::remove(output_);
   }
-#endif
 }
 
 }  // namespace

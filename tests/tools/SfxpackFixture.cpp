@@ -51,6 +51,16 @@ ScopedEnv::~ScopedEnv() {
 }
 #endif
 
+void SfxpackTest::UseReal7Zip() {
+#ifdef _WIN32
+  GTEST_SKIP() << "needs the real 7-Zip, which the Windows test machine lacks";
+#else
+  if (std::system("command -v 7zz >/dev/null") != 0) GTEST_SKIP() << "no 7zz on the PATH";
+  sevenZip_.reset();
+  sevenZip_.emplace("SFXPACK_7Z", "7zz");
+#endif
+}
+
 void SfxpackTest::SetUp() {
   dir_ = fs::temp_directory_path() / ("sfxpack-test-" + sfxpack::RandomName());
   fs::create_directories(dir_);

@@ -15,6 +15,13 @@ namespace sfxtest {
 
 namespace fs = std::filesystem;
 
+// The variable that names the temporary folder sfxpack uses.
+#ifdef _WIN32
+inline constexpr const char* kTempVariable = "TMP";
+#else
+inline constexpr const char* kTempVariable = "TMPDIR";
+#endif
+
 std::vector<std::uint8_t> ReadBytes(const fs::path& path);
 void WriteBytes(const fs::path& path, const std::vector<std::uint8_t>& bytes);
 void WriteText(const fs::path& path, const std::string& text);
@@ -52,6 +59,9 @@ class SfxpackTest : public ::testing::Test {
   // left behind in the folder.
   void ExpectRefused(int code, const std::string& phrase);
   std::vector<std::string> FolderContents() const;
+  // Points sfxpack at the real 7-Zip instead of the fake, or skips the test
+  // where there is none (check IsSkipped after it).
+  void UseReal7Zip();
 
   std::optional<ScopedEnv> sevenZip_;  // the fake unless a test names another
   fs::path dir_, stub_, config_, archive_, output_;

@@ -16,12 +16,6 @@ namespace bp = boost::process;
 namespace sfxtest {
 namespace {
 
-#ifdef _WIN32
-constexpr const char* kTempVariable = "TMP";
-#else
-constexpr const char* kTempVariable = "TMPDIR";
-#endif
-
 class SfxpackFolderTest : public SfxpackTest {
  protected:
   void SetUp() override {

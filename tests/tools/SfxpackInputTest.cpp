@@ -9,12 +9,6 @@
 namespace sfxtest {
 namespace {
 
-#ifdef _WIN32
-constexpr const char* kTempVariable = "TMP";
-#else
-constexpr const char* kTempVariable = "TMPDIR";
-#endif
-
 struct Case {
   std::string config;              // empty: the fixture's
   std::vector<std::string> args;   // after "build"; "@name" is a path in the scratch folder

@@ -16,13 +16,7 @@ class SfxpackVerifyTest : public SfxpackTest {
  protected:
   void SetUp() override {
     SfxpackTest::SetUp();
-#ifdef _WIN32
-    GTEST_SKIP() << "needs the real 7-Zip, which the Windows test machine lacks";
-#else
-    if (std::system("command -v 7zz >/dev/null") != 0) GTEST_SKIP() << "no 7zz on the PATH";
-    sevenZip_.reset();
-    sevenZip_.emplace("SFXPACK_7Z", "7zz");
-#endif
+    UseReal7Zip();
   }
 
   // A real archive of a setup program of some hundred kilobytes.
