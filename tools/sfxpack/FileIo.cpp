@@ -12,6 +12,7 @@
 
 #ifdef _WIN32
 #include <io.h>
+#include <windows.h>
 #else
 #include <fcntl.h>
 #include <unistd.h>
@@ -225,14 +226,18 @@ bool KernelCopy(const fs::path& source, const fs::path& target) {
 const fs::path& PendingFile::CopyOf(const fs::path& source, const std::string& role) {
   out_.close();
   CheckStream();
-#ifndef _WIN32
-  if (!KernelCopy(source, temp_.path()))
-#endif
-  {
+#ifdef _WIN32
+  // The system's copy; MinGW's copy_file cannot replace the empty file.
+  if (!CopyFileW(source.c_str(), temp_.path().c_str(), FALSE))
+    throw PackError("cannot copy " + role + " " + Quoted(source) + ": " +
+                    std::system_category().message(static_cast<int>(GetLastError())));
+#else
+  if (!KernelCopy(source, temp_.path())) {
     std::error_code ec;
     fs::copy_file(source, temp_.path(), fs::copy_options::overwrite_existing, ec);
     if (ec) throw PackError("cannot copy " + role + " " + Quoted(source) + ": " + ec.message());
   }
+#endif
   CheckInterrupt();
   written_ = fs::file_size(temp_.path());
   return temp_.path();
