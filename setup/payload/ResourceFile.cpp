@@ -35,11 +35,16 @@ HRESULT ReadResourceFromFile(const std::wstring& path, std::uint16_t type, const
                              std::vector<std::uint8_t>& bytes) {
   bytes.clear();
   kestlib::UniqueFile file;
-  HRESULT hr = OpenFileWithRetry(path, file);
+  const HRESULT hr = OpenFileWithRetry(path, file);
   if (FAILED(hr)) return hr;
+  return ReadResourceFromOpenFile(file.get(), type, name, bytes);
+}
 
+HRESULT ReadResourceFromOpenFile(HANDLE file, std::uint16_t type, const std::wstring& name,
+                                 std::vector<std::uint8_t>& bytes) {
+  bytes.clear();
   LARGE_INTEGER fileSize{};
-  if (!GetFileSizeEx(file.get(), &fileSize)) return kestlib::HresultFromLastError();
+  if (!GetFileSizeEx(file, &fileSize)) return kestlib::HresultFromLastError();
   // An empty file cannot be mapped; it is no executable either.
   if (fileSize.QuadPart < 2) return kNotExecutable;
 
@@ -47,7 +52,7 @@ HRESULT ReadResourceFromFile(const std::wstring& path, std::uint16_t type, const
   const auto mapped =
       static_cast<std::uint32_t>(std::min(static_cast<std::uint64_t>(fileSize.QuadPart), kResourceWindow));
   kestlib::MappedView view;
-  hr = view.Map(file.get(), mapped, 0, 0, PAGE_READONLY, FILE_MAP_READ);
+  const HRESULT hr = view.Map(file, mapped, 0, 0, PAGE_READONLY, FILE_MAP_READ);
   if (FAILED(hr)) return hr;
   const std::uint8_t* data = view.base();
   if (data[0] != 'M' || data[1] != 'Z') return kNotExecutable;

@@ -18,3 +18,7 @@ HRESULT OpenFileWithRetry(const std::wstring& path, kestlib::UniqueFile& file);
 // "MZ"; the system's resource lookup error when there is no such resource.
 HRESULT ReadResourceFromFile(const std::wstring& path, std::uint16_t type, const std::wstring& name,
                              std::vector<std::uint8_t>& bytes);
+
+// The same, from a file the caller holds open for reading.
+HRESULT ReadResourceFromOpenFile(HANDLE file, std::uint16_t type, const std::wstring& name,
+                                 std::vector<std::uint8_t>& bytes);

@@ -37,9 +37,9 @@ std::wstring SizeText(const kestlib::IStringResources& strings, std::uint64_t ex
   return text.data();
 }
 
-std::optional<std::uint64_t> DeclaredSizeResource(const std::wstring& path) {
+std::optional<std::uint64_t> DeclaredSizeResource(HANDLE file) {
   std::vector<std::uint8_t> bytes;
-  if (FAILED(ReadResourceFromFile(path, kestlib::kResourceTypeRcdata, kSizeResource, bytes)) || bytes.size() != 8) {
+  if (FAILED(ReadResourceFromOpenFile(file, kestlib::kResourceTypeRcdata, kSizeResource, bytes)) || bytes.size() != 8) {
     return std::nullopt;
   }
   std::uint64_t size = 0;
@@ -50,9 +50,10 @@ std::optional<std::uint64_t> DeclaredSizeResource(const std::wstring& path) {
 }  // namespace
 
 std::wstring SetupFileError(const std::wstring& path, const kestlib::IStringResources& strings) {
-  kestlib::UniqueFile file;
-  HRESULT hr = OpenFileWithRetry(path, file);
-  if (FAILED(hr)) return ReadError(strings, hr);
+  // Every start pays for this check: one plain open, no waiting.
+  const kestlib::UniqueFile file(
+      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return ReadError(strings, kestlib::HresultFromLastError());
 
   // The size of the open file itself: the same file the headers come from,
   // and a failure to learn it is an error, never a size to compare.
@@ -64,8 +65,8 @@ std::wstring SetupFileError(const std::wstring& path, const kestlib::IStringReso
 
   // Never more than the file holds: a read-only mapping cannot grow it.
   kestlib::MappedView view;
-  hr = view.Map(file.get(), static_cast<std::uint32_t>(std::min(actual, kHeaderWindow)), 0, 0, PAGE_READONLY,
-                FILE_MAP_READ);
+  const HRESULT hr = view.Map(file.get(), static_cast<std::uint32_t>(std::min(actual, kHeaderWindow)), 0, 0,
+                              PAGE_READONLY, FILE_MAP_READ);
   if (FAILED(hr)) return ReadError(strings, hr);
   if (view.base()[0] != 'M' || view.base()[1] != 'Z') return L"File does not have EXE format.";
 
@@ -84,7 +85,9 @@ std::wstring SetupFileError(const std::wstring& path, const kestlib::IStringReso
       expected = std::uint64_t{certificates->address} + certificates->size;
     }
   }
-  if (!expected) expected = DeclaredSizeResource(path);
+  // Read through the handle already held: a second open could only add a
+  // wait for a scanner that has let the file go once already.
+  if (!expected) expected = DeclaredSizeResource(file.get());
   if (!expected) return L"Resource _HLV_VERIFY is not found.";
 
   if (*expected == actual) return {};
