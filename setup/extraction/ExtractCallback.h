@@ -62,7 +62,8 @@ class CExtractCallback final :
   LRESULT Send(UINT message, WPARAM wParam, LPARAM lParam) const;
   HRESULT ContinueUnlessStopped() const;
   HRESULT AskPassword();
-  // Sends the extraction's position when it moved beyond the last one sent.
+  // Sends the extraction's position when it moved beyond the last one sent
+  // and the interval since that one has passed.
   void ReportProgress();
 
   IExtractWorker& m_worker;
@@ -76,6 +77,8 @@ class CExtractCallback final :
   std::atomic<std::uint64_t> m_filesDone{0};
   // The last position sent plus one; 0 before the first.
   std::atomic<std::uint32_t> m_sentPosition{0};
+  // When it was sent, in GetTickCount64 milliseconds.
+  std::atomic<std::uint64_t> m_sentAt{0};
   std::wstring m_password;
   // Item side (see above).
   std::wstring m_message;

@@ -21,6 +21,14 @@ constexpr std::uint64_t kFileCost = 64 << 10;
 // kFileCost bytes besides its data; 1000 for an empty archive.
 std::uint32_t ExtractionPerMille(std::uint64_t bytes, std::uint64_t totalBytes, std::uint64_t files,
                                  std::uint64_t totalFiles);
+// Each position sent makes the engine's thread wait for the dialog, and a
+// bar that moves more often than this looks no smoother.
+constexpr std::uint64_t kProgressIntervalMs = 50;
+// Whether a position beyond the last one sent is worth sending now, given
+// the milliseconds since that one; the first and the end always are.
+inline bool ProgressDue(std::uint32_t perMille, bool anySent, std::uint64_t sinceLastMs) {
+  return !anySent || perMille >= 1000 || sinceLastMs >= kProgressIntervalMs;
+}
 // Where the engine writes an archive item, relative to the destination: its
 // stored path with the parts the engine removes or replaces ("..", drive
 // letters, leading separators, colons) made harmless the same way.

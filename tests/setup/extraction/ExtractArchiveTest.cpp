@@ -192,9 +192,12 @@ TEST_F(ExtractArchiveTest, ReportsADestinationThatIsAFileAndNamesIt) {
   EXPECT_EQ(worker.currentItem, worker.destination);
 }
 
+// Positions are sent at most once per interval: how many depends on the
+// speed, but the bar starts below its end and reaches it.
 TEST_F(ExtractArchiveTest, ProgressMovesWithFilesThatHoldNoData) {
   ASSERT_EQ(Extract(Installer("empty-files")).result, S_OK);
-  EXPECT_GE(dialog.progress.size(), 100u);
+  ASSERT_GE(dialog.progress.size(), 2u);
+  EXPECT_LT(dialog.progress.front(), 1000u);
   EXPECT_EQ(std::adjacent_find(dialog.progress.begin(), dialog.progress.end(), std::greater_equal<>()),
             dialog.progress.end());
   EXPECT_EQ(dialog.progress.back(), 1000u);

@@ -57,6 +57,13 @@ TEST(Progress, FollowsTheFilesOfAnArchiveOfSmallOnes) {
   EXPECT_EQ(ExtractionPerMille(kMax / 2, kMax, std::uint64_t{1} << 31, std::uint64_t{1} << 32), 499u);
 }
 
+TEST(Progress, SendsAtMostOnePositionPerIntervalButAlwaysTheFirstAndTheEnd) {
+  EXPECT_TRUE(ProgressDue(0, false, 0));
+  EXPECT_FALSE(ProgressDue(500, true, kProgressIntervalMs - 1));
+  EXPECT_TRUE(ProgressDue(500, true, kProgressIntervalMs));
+  EXPECT_TRUE(ProgressDue(1000, true, 0));
+}
+
 // Relative, without ".." or "." parts, drive letters or stream names.
 bool IsPlainRelative(const std::wstring& path) {
   if (path.empty() || path[0] == L'\\' || path.find(L':') != std::wstring::npos) return false;
