@@ -178,9 +178,11 @@ std::optional<std::string> FileNameIdentifier(std::string_view path) {
   const std::size_t slash = path.find_last_of("\\/");
   const std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
   const std::size_t period = name.rfind('.');
-  const std::string_view base = period == std::string_view::npos ? std::string_view{} : name.substr(0, period);
-  boost::match_results<std::string_view::const_iterator> match;
-  if (!boost::regex_match(base.begin(), base.end(), match, pattern)) return std::nullopt;
+  // Matched as a std::string: the matcher for its iterators is in the
+  // program already, one for string_view's would add tens of KB.
+  const std::string base(period == std::string_view::npos ? std::string_view{} : name.substr(0, period));
+  boost::smatch match;
+  if (!boost::regex_match(base, match, pattern)) return std::nullopt;
   return match.str(1);
 }
 
