@@ -93,7 +93,6 @@ ExtractOutcome RunEngine(IExtractWorker& worker, const std::wstring& destination
   const HRESULT result = Extract(codecs, LimitedSearch(), CIntVector(), paths, fullPaths,
                                  selection, options, &openCallback, callback, callback,
                                  errorMessage, stat);
-  callback->StampExtractedFolders();
   if (result != S_OK) return {result, callback->Message()};
   if (!errorMessage.IsEmpty()) return {E_FAIL, errorMessage.Ptr()};
   return {};

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <limits>
 #include <utility>
+#include <vector>
 
 #include "core/PathRules.h"
 #include "core/startup/RunSettings.h"
@@ -192,13 +193,12 @@ Z7_COM7F_IMF(CExtractCallback::SetOperationResult(Int32 opRes, Int32)) {
     ReportProgress();
   }
   const HRESULT result = ItemResult(opRes);
-  if (result != S_OK || !m_currentIsWritten) return result;
   // The engine has closed the file and given it the time its 7z handler
-  // answered when the item began (engine/SevenZipFormat.cpp): only an item
-  // whose writing crossed into another second needs the time again.
-  if (m_currentIsFolder)
-    m_writtenFolders.push_back(m_currentPath);
-  else if (ExtractionTime() != m_currentStartTime)
+  // answered when the item began (engine/SevenZipFormat.cpp): only a file
+  // whose writing crossed into another second needs the time again. A
+  // folder has no data to write; the engine gives it that time when it
+  // closes the archive, after its last file.
+  if (result == S_OK && m_currentIsWritten && !m_currentIsFolder && ExtractionTime() != m_currentStartTime)
     StampWithCurrentTime(m_currentPath);
   return result;
 }
@@ -255,10 +255,6 @@ HRESULT CExtractCallback::ExtractResult(HRESULT result) { return result; }
 HRESULT CExtractCallback::SetPassword(const UString& password) {
   m_password = password.Ptr();
   return S_OK;
-}
-
-void CExtractCallback::StampExtractedFolders() const {
-  for (const std::wstring& path : m_writtenFolders) StampWithCurrentTime(path);
 }
 
 HRESULT COpenCallback::Open_CheckBreak() { return m_worker.IsStopRequested() ? E_ABORT : S_OK; }

@@ -17,7 +17,6 @@
 #include <atomic>
 #include <cstdint>
 #include <string>
-#include <vector>
 
 #include "setup/extraction/ExtractArchive.h"
 #include "setup/extraction/ExtractRules.h"
@@ -52,11 +51,6 @@ class CExtractCallback final :
 
   // The last text the engine reported through MessageError.
   const std::wstring& Message() const { return m_message; }
-  // Gives every folder the engine wrote the current time as its last-write
-  // time. Call after Extract has returned: the engine sets the stored times
-  // of folders only when it closes the archive. Files carry the time of
-  // their result when it arrives.
-  void StampExtractedFolders() const;
 
  private:
   LRESULT Send(UINT message, WPARAM wParam, LPARAM lParam) const;
@@ -86,7 +80,6 @@ class CExtractCallback final :
   bool m_currentIsWritten = false;
   bool m_currentIsFolder = false;
   std::uint64_t m_currentStartTime = 0;
-  std::vector<std::wstring> m_writtenFolders;
 };
 
 // The engine's open callback: no password for encrypted headers, so such an
