@@ -44,6 +44,13 @@ void ReplaceAll(std::wstring& text, const std::wstring& from, const std::wstring
     text.replace(at, from.size(), to);
 }
 
+// Whether a value holds a placeholder besides [ExtractDir], which is no
+// folder property.
+bool NamesAFolder(std::wstring value) {
+  ReplaceAll(value, L"[ExtractDir]", L"");
+  return value.find(L'[') != std::wstring::npos;
+}
+
 // What a silent run leaves to diagnose it afterwards.
 bool LogPhase(const wchar_t* phase, bool succeeded) {
   kestlib::WriteLog(succeeded ? kestlib::Severity::Info : kestlib::Severity::Error,
@@ -278,9 +285,13 @@ std::int32_t CApp::RunExtraction() {
     const std::wstring name64 = LanguageValue(ck::kSetupFileName64, L"");
     if (!name64.empty()) settings.setupFileName = name64;
   }
-  const kestlib::PropertyMap folders = kestlib::FolderMap();
-  settings.setupFileName = kestlib::ExpandPlaceholders(settings.setupFileName, folders);
-  settings.setupParams = kestlib::ExpandPlaceholders(settings.setupParams, folders);
+  // Reading the folders takes dozens of shell calls, a tenth of the start;
+  // most setups name none of them.
+  if (NamesAFolder(settings.setupFileName) || NamesAFolder(settings.setupParams)) {
+    const kestlib::PropertyMap folders = kestlib::FolderMap();
+    settings.setupFileName = kestlib::ExpandPlaceholders(settings.setupFileName, folders);
+    settings.setupParams = kestlib::ExpandPlaceholders(settings.setupParams, folders);
+  }
   ReplaceAll(settings.setupFileName, L"[ExtractDir]", settings.extractDir);
   ReplaceAll(settings.setupParams, L"[ExtractDir]", settings.extractDir);
   return RunInstallation(settings, m_strings);
