@@ -85,7 +85,7 @@ BOOL CSelfExtractingDlg::OnInitDialog() {
 
   SetDlgItemTextW(m_hWnd, IDCANCEL, Text(L"Cancel").c_str());
   SetDlgItemTextW(m_hWnd, kStatusText, Text(L"SfxProgressText").c_str());
-  SetTitlePercent(0);
+  SetWindowTextW(m_hWnd, Formatted(Text(L"SfxProgressTitle"), 0).c_str());
   if (IsLargeLayout()) InitLargeLayout();
 
   SendDlgItemMessageW(m_hWnd, kProgressBar, PBM_SETRANGE32, 0, kProgressRange);
@@ -362,15 +362,8 @@ void CSelfExtractingDlg::FlashIfInBackground() {
 
 void CSelfExtractingDlg::SetPosition(int perMille) {
   SendDlgItemMessageW(m_hWnd, kProgressBar, PBM_SETPOS, static_cast<WPARAM>(perMille), 0);
-  // Most positions leave the per cent as it was: the title is set again
-  // only when its text changes.
-  if (perMille / 10 != m_titlePercent) SetTitlePercent(perMille / 10);
+  SetWindowTextW(m_hWnd, Formatted(Text(L"SfxProgressTitle"), perMille / 10).c_str());
   if (m_taskbar) m_taskbar->SetProgressValue(m_hWnd, static_cast<ULONGLONG>(perMille), kProgressRange);
-}
-
-void CSelfExtractingDlg::SetTitlePercent(int percent) {
-  SetWindowTextW(m_hWnd, Formatted(Text(L"SfxProgressTitle"), percent).c_str());
-  m_titlePercent = percent;
 }
 
 void CSelfExtractingDlg::SetProgressState(ProgressState state) {

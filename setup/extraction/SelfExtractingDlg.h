@@ -58,7 +58,6 @@ class CSelfExtractingDlg : public kestlib::CVistaDialog {
   std::int32_t OnAskOverwrite(const wchar_t* existingPath);
   void FlashIfInBackground();
   void SetPosition(int perMille);
-  void SetTitlePercent(int percent);
   void SetProgressState(ProgressState state);
   void CreateTaskbarObject();
   void Close(std::int32_t result, INT_PTR code);
@@ -76,7 +75,6 @@ class CSelfExtractingDlg : public kestlib::CVistaDialog {
   kestlib::ComPtr<ITaskbarList3> m_taskbar;
   UINT m_taskbarButtonCreated = 0;
   bool m_started = false;
-  int m_titlePercent = 0;
   // The cancel question is open; an extraction that ends meanwhile waits.
   bool m_askingCancel = false;
   bool m_extractDonePending = false;
