@@ -130,7 +130,6 @@ void CExtractCallback::ReportProgress() {
   // several threads: only a position beyond the last one sent is worth a
   // message, so the bar never goes back and gets at most 1,001 of them.
   std::uint32_t sent = m_sentPosition;
-  if (perMille < sent) return;
   const std::uint64_t now = GetTickCount64();
   if (!ProgressDue(perMille, sent != 0, now - m_sentAt)) return;
   do {
