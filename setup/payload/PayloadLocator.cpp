@@ -22,8 +22,8 @@ HRESULT LocatePayload(const std::wstring& path, std::wstring& text) {
 
   LARGE_INTEGER fileSize{};
   if (!GetFileSizeEx(file.get(), &fileSize)) return kestlib::HresultFromLastError();
-  // An empty file cannot be mapped, and holds no block.
-  if (fileSize.QuadPart == 0) return kInvalidData;
+  // An empty file cannot be mapped: the error the mapping would give.
+  if (fileSize.QuadPart == 0) return HRESULT_FROM_WIN32(ERROR_FILE_INVALID);
 
   kestlib::MappedView view;
   const auto mapped =

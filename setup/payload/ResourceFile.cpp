@@ -58,7 +58,8 @@ HRESULT ExecutableFile::Open(const std::wstring& path, OpenAttempts attempts) {
                                 PAGE_READONLY, FILE_MAP_READ);
   if (FAILED(hr)) return hr;
   if (m_view.base()[0] != 'M' || m_view.base()[1] != 'Z') return kNotExecutable;
-  m_peError = kestlib::ParsePeImage(m_view.base(), m_view.size(), m_image);
+  const auto headers = static_cast<std::size_t>(std::min<std::uint64_t>(m_view.size(), kHeadersReach));
+  m_peError = kestlib::ParsePeImage(m_view.base(), headers, m_image);
   return m_peError == kestlib::PeError::None ? S_OK : kBadImage;
 }
 

@@ -28,9 +28,12 @@ enum class OpenAttempts {
 // on what counts as an executable.
 class ExecutableFile {
  public:
-  // Resources and headers lie in the image at the start of the file; the
-  // archive behind it is never needed.
+  // How much of the file is mapped: the image with its resources lies at
+  // the start of the file; the archive behind it is never needed.
   static constexpr std::uint64_t kImageWindow = 100 * 1024 * 1024;
+  // The PE headers must lie within the first MiB; a header further on is
+  // not looked for.
+  static constexpr std::uint64_t kHeadersReach = 1024 * 1024;
 
   // S_OK for a PE image; 0x80070714 (ERROR_RESOURCE_DATA_NOT_FOUND) for a
   // file shorter than two bytes or without "MZ"; 0x800700C1
