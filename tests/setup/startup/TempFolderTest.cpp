@@ -4,6 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <boost/log/attributes/value_extraction.hpp>
+#include <boost/log/core/core.hpp>
+#include <boost/log/sinks/basic_sink_backend.hpp>
+#include <boost/log/sinks/sync_frontend.hpp>
+#include <boost/make_shared.hpp>
+
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -12,7 +18,6 @@
 
 #include "TempDir.h"
 #include "kestlib/Holders.h"
-#include "kestlib/Log.h"
 #include "kestlib/io/Utf8.h"
 
 namespace {
@@ -91,6 +96,30 @@ TEST(TempFolder, FolderHeldForAMomentIsRemoved) {
   EXPECT_EQ(pauses, 2);
 }
 
+// The records written while it lives, by a sink of its own that goes with
+// it, so that no log file stays open.
+class LogCapture {
+ public:
+  LogCapture() : m_sink(boost::make_shared<Sink>(boost::make_shared<Backend>())) {
+    boost::log::core::get()->add_sink(m_sink);
+  }
+  ~LogCapture() { boost::log::core::get()->remove_sink(m_sink); }
+  LogCapture(const LogCapture&) = delete;
+  LogCapture& operator=(const LogCapture&) = delete;
+
+  std::wstring Text() const { return m_sink->locked_backend()->text; }
+
+ private:
+  struct Backend : boost::log::sinks::basic_sink_backend<boost::log::sinks::synchronized_feeding> {
+    void consume(const boost::log::record_view& record) {
+      if (const auto message = boost::log::extract<std::wstring>("Message", record)) text += *message + L"\n";
+    }
+    std::wstring text;
+  };
+  using Sink = boost::log::sinks::synchronous_sink<Backend>;
+  boost::shared_ptr<Sink> m_sink;
+};
+
 // The system's list of what goes at the next restart, put back as it was
 // when the test ends.
 class PendingRenamesKept {
@@ -140,8 +169,7 @@ TEST(TempFolder, HeldItemDeeperThanMaxPathIsMarkedForTheNextRestart) {
   testsupport::TempDir dir;
   std::wstring held;
   const PendingRenamesKept kept;
-  const fs::path log = dir / L"run.log";
-  ASSERT_TRUE(kestlib::AddLogFile(log.wstring()));
+  const LogCapture log;
   const std::wstring folder = (dir / L"hlvheld0002").wstring();
   // The extended-length form lets the test build past MAX_PATH.
   for (std::wstring deep = folder;; deep += L"\\" + std::wstring(40, L'd')) {
@@ -155,11 +183,9 @@ TEST(TempFolder, HeldItemDeeperThanMaxPathIsMarkedForTheNextRestart) {
   ASSERT_TRUE(file) << GetLastError();
 
   EXPECT_EQ(RemoveRunFolder(folder, [](DWORD) {}), HRESULT_FROM_WIN32(ERROR_SHARING_VIOLATION));
-  std::ifstream in(log, std::ios::binary);
-  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  EXPECT_NE(text.find("The temporary folder '" + kestlib::Utf8FromWide(folder) + "' will be removed at the next restart."),
-            std::string::npos)
-      << text;
+  EXPECT_NE(log.Text().find(L"The temporary folder '" + folder + L"' will be removed at the next restart."),
+            std::wstring::npos)
+      << kestlib::Utf8FromWide(log.Text());
   const std::wstring entries = PendingRenamesKept::Entries();
   EXPECT_NE(entries.find(held), std::wstring::npos) << kestlib::Utf8FromWide(entries);
   EXPECT_NE(entries.find(folder + L"\n"), std::wstring::npos) << kestlib::Utf8FromWide(entries);
