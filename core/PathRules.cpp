@@ -87,12 +87,22 @@ std::wstring FileNameKey(const std::wstring& name) {
   return key;
 }
 
+namespace {
+constexpr wchar_t kTempFolderPrefix[] = L"hlv";
+constexpr wchar_t kTempFolderAlphabet[] = L"abcdefghijklmnopqrstuvwxyz0123456789";
+}  // namespace
+
 std::wstring MakeTempFolderName(const FolderNameDraw& draw) {
-  static constexpr wchar_t kAlphabet[] = L"abcdefghijklmnopqrstuvwxyz0123456789";
-  std::wstring name = L"hlv";
+  std::wstring name = kTempFolderPrefix;
   // Words of 32 bits keep the bias of the remainder below one in 10^8.
-  for (std::uint32_t word : draw) name += kAlphabet[word % 36];
+  for (std::uint32_t word : draw) name += kTempFolderAlphabet[word % 36];
   return name;
+}
+
+bool IsTempFolderName(const std::wstring& name) {
+  const std::wstring prefix = kTempFolderPrefix;
+  return name.size() == prefix.size() + FolderNameDraw().size() && name.compare(0, prefix.size(), prefix) == 0 &&
+         name.find_first_not_of(kTempFolderAlphabet, prefix.size()) == std::wstring::npos;
 }
 
 std::vector<std::wstring> TopLevelItems(const std::vector<std::wstring>& items) {

@@ -35,6 +35,8 @@ std::wstring FileNameKey(const std::wstring& name);
 using FolderNameDraw = std::array<std::uint32_t, 8>;
 // "hlv" and one character of a to z and 0 to 9 per word.
 std::wstring MakeTempFolderName(const FolderNameDraw& draw);
+// Whether MakeTempFolderName can give this name.
+bool IsTempFolderName(const std::wstring& name);
 
 // The names of the items directly in the extraction folder, in order: the
 // entries (relative paths, folders with a trailing backslash) with no
