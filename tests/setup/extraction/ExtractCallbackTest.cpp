@@ -2,6 +2,9 @@
 // overwrite answers, hostile item names, progress and free-space arithmetic.
 #include "setup/extraction/ExtractRules.h"
 
+#include <Common/Wildcard.h>
+#include <7zip/UI/Common/ExtractingFilePath.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,6 +14,7 @@
 #include <vector>
 
 #include "ExtractTestSupport.h"
+#include "core/PathRules.h"
 #include "TempDir.h"
 
 namespace {
@@ -64,28 +68,21 @@ TEST(Progress, SendsAtMostOnePositionPerIntervalButAlwaysTheFirstAndTheEnd) {
   EXPECT_TRUE(ProgressDue(1000, true, 0));
 }
 
-// Relative, without ".." or "." parts, drive letters or stream names.
-bool IsPlainRelative(const std::wstring& path) {
-  if (path.empty() || path[0] == L'\\' || path.find(L':') != std::wstring::npos) return false;
-  std::wstring part;
-  for (std::size_t start = 0; start <= path.size();) {
-    const std::size_t end = std::min(path.find(L'\\', start), path.size());
-    part = path.substr(start, end - start);
-    if (part.empty() || part == L"." || part == L"..") return false;
-    start = end + 1;
-  }
-  return true;
-}
-
-TEST(DiskPath, KeepsOrdinaryPaths) {
-  EXPECT_EQ(DiskRelativePath(L"docs\\nested\\deep.txt", false), L"docs\\nested\\deep.txt");
-  EXPECT_EQ(DiskRelativePath(L"docs", true), L"docs");
-}
-
-TEST(DiskPath, NeverLeavesTheDestination) {
-  for (const wchar_t* name : {L"..\\x.txt", L"a\\..\\..\\x.txt", L"\\x.txt", L"C:\\x.txt",
-                              L"C:x.txt", L"\\\\server\\share\\x.txt", L"a.txt:evil"}) {
-    EXPECT_TRUE(IsPlainRelative(DiskRelativePath(name, false))) << name;
+// The portable rule gives every name the path the engine itself makes of
+// it (full paths into an output folder: not absolute, no empty prefixes).
+TEST(ItemPath, IsTheEnginesPathForEveryName) {
+  for (const wchar_t* name :
+       {L"docs\\nested\\deep.txt", L"./dir/file", L".", L"a/./b", L"..\\x.txt", L"a\\..\\..\\x.txt",
+        L"\\x.txt", L"C:\\x.txt", L"C:x.txt", L"\\\\server\\share\\x.txt", L"\\\\?\\C:\\x", L"a.txt:evil",
+        L"a//b", L"dir/", L"", L"...", L"trail. ", L"q?<>|\"*.txt", L"tab\there", L"CON", L"con.txt", L"CON .txt",
+        L"CON ", L"CONx", L"nul.tar.gz", L"Aux", L"PRN.", L"COM0", L"com9.log", L"COM10", L"LPT0.txt", L"lpt1 .x",
+        L"COM", L"COM\u00b9", L"sub\\COM1\\x", L"\u00e9t\u00e9.txt", L"a\uf05cb.txt"}) {
+    for (const bool folder : {false, true}) {
+      UStringVector parts;
+      SplitPathToParts(UString(name), parts);
+      Correct_FsPath(false, false, parts, folder);
+      EXPECT_EQ(ExtractedItemPath(name, folder), MakePathFromParts(parts).Ptr()) << name << L" " << folder;
+    }
   }
 }
 
@@ -139,39 +136,30 @@ INSTANTIATE_TEST_SUITE_P(Answers, OverwriteTest,
                                            OverwriteNoToAll, OverwriteCancel),
                          AnswerName);
 
-// Items whose names point elsewhere land inside the destination, under the
-// names the worker lists.
-TEST(HostileNames, StayInsideTheDestination) {
-  testsupport::TempDir dir;
+// An archive whose item the engine would write elsewhere or under another
+// name fails before anything is created, naming the item. 7z archives
+// store "/" between the parts of a path.
+TEST(HostileNames, FailTheExtractionBeforeAnythingIsCreated) {
   const std::wstring unique = std::to_wstring(GetCurrentProcessId());
-  const std::vector<std::pair<std::wstring, std::string>> items = {
-      {L"..\\parent.txt", "1"},
-      {L"a\\..\\..\\..\\up.txt", "2"},
-      {L"../slash.txt", "3"},
-      {L"\\rooted-" + unique + L".txt", "4"},
-      {L"C:\\drive-" + unique + L".txt", "5"},
-      {L"C:relative-" + unique + L".txt", "6"},
-      {L"\\\\server\\share\\unc.txt", "7"},
-      {L"a.txt:evil", "8"},
-  };
-  fs::create_directories(dir / L"x\\y");
-  WriteBytes(dir / L"x\\y\\setup.7z", StoredArchive(items));
-  TestWorker worker;
-  worker.archive = (dir / L"x\\y\\setup.7z").wstring();
-  worker.destination = (dir / L"x\\y\\out").wstring();
+  for (std::wstring name : {L"../parent.txt", L"a/../../../up.txt", L"/rooted-" + unique + L".txt",
+                            L"C:/drive-" + unique + L".txt", L"C:relative-" + unique + L".txt",
+                            std::wstring(L"//server/share/unc.txt"), std::wstring(L"a.txt:evil"),
+                            std::wstring(L"COM0.txt"), std::wstring(L"sub/lpt9/x.txt"), std::wstring(L"trailing.")}) {
+    testsupport::TempDir dir;
+    fs::create_directories(dir / L"x\\y");
+    WriteBytes(dir / L"x\\y\\setup.7z", StoredArchive({{L"first.txt", "1"}, {name, "2"}}));
+    TestWorker worker;
+    worker.archive = (dir / L"x\\y\\setup.7z").wstring();
+    worker.destination = (dir / L"x\\y\\out").wstring();
 
-  ASSERT_EQ(RunExtraction(worker).result, S_OK);
+    EXPECT_EQ(RunExtraction(worker).result, HRESULT_FROM_WIN32(ERROR_INVALID_NAME)) << name;
 
-  ASSERT_EQ(worker.items.size(), items.size());
-  for (const std::wstring& item : worker.items) {
-    EXPECT_TRUE(IsPlainRelative(item)) << item;
-    EXPECT_TRUE(fs::is_regular_file(dir / L"x\\y\\out" / item)) << item;
-  }
-  // Nothing beside the archive and the destination, and nothing at the roots.
-  for (const std::wstring& name : ListTree(dir.path()))
-    EXPECT_TRUE(name.rfind(L"x\\y\\out\\", 0) == 0 || name == L"x\\" || name == L"x\\y\\" ||
-                name == L"x\\y\\setup.7z" || name == L"x\\y\\out\\")
+    std::replace(name.begin(), name.end(), L'/', L'\\');
+    EXPECT_EQ(worker.currentItem, name);
+    EXPECT_TRUE(worker.items.empty()) << name;
+    EXPECT_EQ(ListTree(dir.path()), (std::vector<std::wstring>{L"x\\", L"x\\y\\", L"x\\y\\out\\", L"x\\y\\setup.7z"}))
         << name;
+  }
   EXPECT_FALSE(fs::exists(L"C:\\drive-" + unique + L".txt"));
   EXPECT_FALSE(fs::exists(L"\\rooted-" + unique + L".txt"));
 }
