@@ -16,8 +16,11 @@ scale=${SETUPSFX_TIME_SCALE:-1}
 # name | pe32 | expected: same, built (enciphered: no extraction without
 # the password dialog) or refused:TEXT | the writer's command, run in the
 # tree with the archive's path in $archive (7zz gets it at the end;
-# "folder": sfxpack packs the tree with 7-Zip's defaults). bsdtar stores
-# links as links unless -L.
+# "folder": sfxpack packs the tree with 7-Zip's defaults). Rows named
+# executables* pack programs for ARM64 (PE, ARM64EC, ELF) and RISC-V (PE,
+# ELF); 7-Zip chooses their filters by looking into them, RISCV only for
+# -myv=2402 and above; the fifth field names the filters 7-Zip's listing of
+# the installer must show. bsdtar stores links as links unless -L.
 rows=(
   "lzma||same|7zz a -m0=LZMA"
   "lzma2-one-block||same|7zz a -m0=LZMA2 -mmt=1"
@@ -49,7 +52,8 @@ rows=(
   "bsdtar-deflate||same|bsdtar -L --format 7zip --options 7zip:compression=deflate -cf \"\$archive\" ."
   "bsdtar-ppmd||same|bsdtar -L --format 7zip --options 7zip:compression=ppmd -cf \"\$archive\" ."
   "bsdtar-store||same|bsdtar -L --format 7zip --options 7zip:compression=store -cf \"\$archive\" ."
-  "executables|pe32|same|folder"
+  "executables|pe32|same|folder|ARM64"
+  "executables-riscv-analysis|pe32|same|7zz a -myv=2402|ARM64 RISCV"
 )
 
 # Writes hex bytes into a file at an offset.
@@ -71,6 +75,7 @@ image() {
       case $kind in
         pe-arm64) poke "$file" 0x84 '\x64\xaa'; poke "$file" 0x188 '.text\x00\x00\x00' ;;
         pe-arm64ec) poke "$file" 0x84 '\x64\x86'; poke "$file" 0x188 '.a64xrm\x00' ;;
+        pe-riscv) poke "$file" 0x84 '\x64\x50'; poke "$file" 0x188 '.text\x00\x00\x00' ;;
       esac ;;
     elf-*)
       poke "$file" 0 '\x7fELF\x02\x01\x01'
@@ -100,6 +105,9 @@ make_executables() {
   image "$tree/arm64/appec.exe" pe-arm64ec
   image "$tree/arm64/app" elf-aarch64
   image "$tree/riscv/app" elf-riscv
+  image "$tree/riscv/app.exe" pe-riscv
+  # 7-Zip looks into a file without extension when it may be executed.
+  chmod 755 "$tree/arm64/app" "$tree/riscv/app"
 }
 
 # Windows's path of a file on this machine: Wine maps drive Z: to /.
@@ -112,15 +120,17 @@ failures=0
 fail() { echo "FAILED $1: $2"; failures=$((failures + 1)); }
 
 for row in "${rows[@]}"; do
-  IFS='|' read -r name label expected command <<<"$row"
+  IFS='|' read -r name label expected command filters <<<"$row"
   [ "$only" != pe32 ] || [ "$label" = pe32 ] || continue
   dir=$work/$name tree=$work/$name/tree archive=$work/$name/payload.7z
   mkdir -p "$dir"
+  case $name in
+    executables*) make_executables "$tree" ;;
+    *) make_tree "$tree" ;;
+  esac
   if [ "$command" = folder ]; then
-    make_executables "$tree"
     source=(--folder "$tree")
   else
-    make_tree "$tree"
     [ "${command%% *}" != 7zz ] || command+=' -bso0 -bsp0 "$archive"'
     (cd "$tree" && export archive && eval "$command" > "$dir/writer.log" 2>&1) ||
       { fail "$name" "the writer failed: $(cat "$dir/writer.log")"; continue; }
@@ -145,6 +155,10 @@ for row in "${rows[@]}"; do
   "$sfxpack" verify "$dir/setup.exe" > "$dir/verify.log" 2>&1 ||
     { fail "$name" "verify: $(cat "$dir/verify.log")"; continue; }
   [ "$expected" = built ] && continue
+  for filter in $filters; do
+    7zz l -slt "$dir/setup.exe" | grep -q "^Method = \(.* \)\?$filter " ||
+      fail "$name" "7-Zip used no $filter filter: $(7zz l -slt "$dir/setup.exe" | grep '^Method = .' | sort -u)"
+  done
 
   status=0
   timeout $((120 * scale)) "$root/scripts/wine-run" "$dir/setup.exe" /q /x "$(windows_path "$dir/out")" \

@@ -2,9 +2,6 @@
 // overwrite answers, hostile item names, progress and free-space arithmetic.
 #include "setup/extraction/ExtractRules.h"
 
-#include <Common/Wildcard.h>
-#include <7zip/UI/Common/ExtractingFilePath.h>
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -14,7 +11,6 @@
 #include <vector>
 
 #include "ExtractTestSupport.h"
-#include "core/PathRules.h"
 #include "TempDir.h"
 
 namespace {
@@ -66,24 +62,6 @@ TEST(Progress, SendsAtMostOnePositionPerIntervalButAlwaysTheFirstAndTheEnd) {
   EXPECT_FALSE(ProgressDue(500, true, kProgressIntervalMs - 1));
   EXPECT_TRUE(ProgressDue(500, true, kProgressIntervalMs));
   EXPECT_TRUE(ProgressDue(1000, true, 0));
-}
-
-// The portable rule gives every name the path the engine itself makes of
-// it (full paths into an output folder: not absolute, no empty prefixes).
-TEST(ItemPath, IsTheEnginesPathForEveryName) {
-  for (const wchar_t* name :
-       {L"docs\\nested\\deep.txt", L"./dir/file", L".", L"a/./b", L"..\\x.txt", L"a\\..\\..\\x.txt",
-        L"\\x.txt", L"C:\\x.txt", L"C:x.txt", L"\\\\server\\share\\x.txt", L"\\\\?\\C:\\x", L"a.txt:evil",
-        L"a//b", L"dir/", L"", L"...", L"trail. ", L"q?<>|\"*.txt", L"tab\there", L"CON", L"con.txt", L"CON .txt",
-        L"CON ", L"CONx", L"nul.tar.gz", L"Aux", L"PRN.", L"COM0", L"com9.log", L"COM10", L"LPT0.txt", L"lpt1 .x",
-        L"COM", L"COM\u00b9", L"sub\\COM1\\x", L"\u00e9t\u00e9.txt", L"a\uf05cb.txt"}) {
-    for (const bool folder : {false, true}) {
-      UStringVector parts;
-      SplitPathToParts(UString(name), parts);
-      Correct_FsPath(false, false, parts, folder);
-      EXPECT_EQ(ExtractedItemPath(name, folder), MakePathFromParts(parts).Ptr()) << name << L" " << folder;
-    }
-  }
 }
 
 const fs::path kData = fs::absolute("extract-data");
@@ -141,10 +119,12 @@ INSTANTIATE_TEST_SUITE_P(Answers, OverwriteTest,
 // store "/" between the parts of a path.
 TEST(HostileNames, FailTheExtractionBeforeAnythingIsCreated) {
   const std::wstring unique = std::to_wstring(GetCurrentProcessId());
-  for (std::wstring name : {L"../parent.txt", L"a/../../../up.txt", L"/rooted-" + unique + L".txt",
-                            L"C:/drive-" + unique + L".txt", L"C:relative-" + unique + L".txt",
-                            std::wstring(L"//server/share/unc.txt"), std::wstring(L"a.txt:evil"),
-                            std::wstring(L"COM0.txt"), std::wstring(L"sub/lpt9/x.txt"), std::wstring(L"trailing.")}) {
+  const std::vector<std::wstring> names = {
+      L"../parent.txt",          L"a/../../../up.txt",         L"/rooted-" + unique + L".txt",
+      L"C:/drive-" + unique + L".txt", L"C:relative-" + unique + L".txt", L"//server/share/unc.txt",
+      L"a.txt:evil",             L"COM0.txt",                  L"sub/lpt9/x.txt",
+      L"trailing."};
+  for (std::wstring name : names) {
     testsupport::TempDir dir;
     fs::create_directories(dir / L"x\\y");
     WriteBytes(dir / L"x\\y\\setup.7z", StoredArchive({{L"first.txt", "1"}, {name, "2"}}));

@@ -1,6 +1,6 @@
 // The archive engine library: it registers the 7z format and exactly the
-// decoders of the builder's list, and it extracts real archives through the
-// common extraction layer.
+// decoders of the builder's list, it makes the paths of the portable rule,
+// and it extracts real archives through the common extraction layer.
 
 #include <Common/Common.h>
 
@@ -9,11 +9,13 @@
 #include <7zip/Common/RegisterCodec.h>
 #include <7zip/IPassword.h>
 #include <7zip/UI/Common/Extract.h>
+#include <7zip/UI/Common/ExtractingFilePath.h>
 #include <7zip/UI/Common/IFileExtractCallback.h>
 #include <7zip/UI/Common/LoadCodecs.h>
 
 #include <gtest/gtest.h>
 
+#include "core/PathRules.h"
 #include "core/payload/Decoders.h"
 
 #include <algorithm>
@@ -251,6 +253,25 @@ TEST(EngineRegistry, RegistersNoEncoders)
     const CCodecInfo &codec = *g_Codecs[i];
     EXPECT_TRUE(codec.CreateEncoder == nullptr || codec.CreateEncoder == codec.CreateDecoder)
         << codec.Name;
+  }
+}
+
+// The portable rule gives every name the path the engine itself makes of
+// it (full paths into an output folder: not absolute, no empty prefixes).
+TEST(EnginePaths, AreThePortableRulesPathsForEveryName)
+{
+  for (const wchar_t *name :
+       {L"docs\\nested\\deep.txt", L"./dir/file", L".", L"a/./b", L"..\\x.txt", L"a\\..\\..\\x.txt",
+        L"\\x.txt", L"C:\\x.txt", L"C:x.txt", L"\\\\server\\share\\x.txt", L"\\\\?\\C:\\x", L"a.txt:evil",
+        L"a//b", L"dir/", L"", L"...", L"trail. ", L"q?<>|\"*.txt", L"tab\there", L"CON", L"con.txt", L"CON .txt",
+        L"CON ", L"CONx", L"nul.tar.gz", L"Aux", L"PRN.", L"COM0", L"com9.log", L"COM10", L"LPT0.txt", L"lpt1 .x",
+        L"COM", L"COM\u00b9", L"sub\\COM1\\x", L"\u00e9t\u00e9.txt", L"a\uf05cb.txt"}) {
+    for (const bool folder : {false, true}) {
+      UStringVector parts;
+      SplitPathToParts(UString(name), parts);
+      Correct_FsPath(false, false, parts, folder);
+      EXPECT_EQ(ExtractedItemPath(name, folder), MakePathFromParts(parts).Ptr()) << name << L" " << folder;
+    }
   }
 }
 
