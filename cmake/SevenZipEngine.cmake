@@ -136,7 +136,9 @@ target_link_libraries(sevenzip_engine PUBLIC sevenzip_aes oleaut32 uuid user32)
 target_compile_options(sevenzip_engine PRIVATE -Os -w)
 # The decoders' inner loops, the branch filters, the CRC and the decoders'
 # byte reader run for every byte extracted: these few files are compiled for
-# speed (28 KB more stub); the rest of the engine stays small.
+# speed (28 KB more stub, and 16 KB for the BZip2 and Deflate decoders,
+# whose loops share their files with the rest of them); the rest of the
+# engine stays small.
 set_source_files_properties(
   ${_sz}/C/Bcj2.c ${_sz}/C/Bra.c ${_sz}/C/Bra86.c ${_sz}/C/Delta.c
   ${_sz}/C/LzmaDec.c ${_sz}/C/Lzma2Dec.c ${_sz}/C/Ppmd7.c ${_sz}/C/Ppmd7Dec.c
