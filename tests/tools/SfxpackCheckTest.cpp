@@ -107,23 +107,23 @@ TEST_F(SfxpackCheckTest, Build_RefusesArchivedItemsTheInstallerWouldNotCreateAsN
   fs::create_directory(Path("payload"));
   WriteText(Path("payload/setup.exe"), "MZ");
   const struct {
-    std::string writer;  // run in the payload folder, the archive's path after it
+    std::string writer;  // run in the payload folder; the archive's path follows -cf or "a"
     int code;
     std::string fragment;
   } cases[] = {
-      {"bsdtar --format 7zip -cf", 0, ""},
-      {"bsdtar -P --format 7zip -s ',^,../,' -cf", 1, "holds \"../setup.exe\", which the installer would not create "
-                                                       "as named: it climbs out of the extraction folder"},
-      {"bsdtar -P --format 7zip -s ',^,/abs/,' -cf", 1, "holds \"/abs/setup.exe\", which the installer would not "
-                                                         "create as named: it is an absolute path"},
-      {"bsdtar --format 7zip -s ',^setup.exe$,LPT0.exe,' -cf", 1, "\"LPT0.exe\" would be written as \"_LPT0.exe\""},
-      {"ln -s setup.exe link.exe && 7zz a -bso0 -snl", 1, "holds the symbolic link(s) \"link.exe\""},
+      {"bsdtar --format 7zip -cf @ .", 0, ""},
+      {"bsdtar -P --format 7zip -s ',^,../,' -cf @ setup.exe", 1,
+       "holds \"../setup.exe\", which the installer would not create as named: it climbs out of the extraction folder"},
+      {"bsdtar -P --format 7zip -s ',^,/abs/,' -cf @ setup.exe", 1,
+       "holds \"/abs/setup.exe\", which the installer would not create as named: it is an absolute path"},
+      {"bsdtar --format 7zip -s ',^setup.exe$,LPT0.exe,' -cf @ setup.exe", 1,
+       "\"LPT0.exe\" would be written as \"_LPT0.exe\""},
+      {"ln -s setup.exe link.exe && 7zz a -bso0 -snl @ setup.exe link.exe", 1, "holds the symbolic link(s) \"link.exe\""},
   };
   for (const auto& c : cases) {
     fs::remove(archive_);
-    const std::string files = c.writer.rfind("bsdtar", 0) == 0 && c.code == 0 ? " ." : " setup.exe";
-    const std::string pack = "cd '" + Arg(Path("payload")) + "' && " + c.writer + " '" + Arg(archive_) + "'" +
-                             (c.writer.find("7zz") != std::string::npos ? " setup.exe link.exe" : files);
+    std::string pack = "cd '" + Arg(Path("payload")) + "' && " + c.writer;
+    pack.replace(pack.find('@'), 1, "'" + Arg(archive_) + "'");
     ASSERT_EQ(std::system(pack.c_str()), 0) << pack;
     err_.str("");
     EXPECT_EQ(BuildWith(kConfig, {}), c.code) << c.writer << ": " << err_.str();

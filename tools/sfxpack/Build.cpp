@@ -206,8 +206,8 @@ BuildResult BuildInstaller(const BuildOptions& options, std::ostream& notes) {
     packed.emplace(TemporaryFolder() / ("sfxpack-" + RandomName() + ".7z"));
     archive = packed->path();
     PackFolderFor(options, *scan, *sevenZip, archive, notes);
-    RequireExtractableItems(ListArchive(*sevenZip, archive, "the archive 7-Zip made of folder " + Quoted(options.folder)),
-                            "the archive 7-Zip made of folder " + Quoted(options.folder));
+    const std::string made = "the archive 7-Zip made of folder " + Quoted(options.folder);
+    RequireExtractableItems(ListArchive(*sevenZip, archive, made), made);
   }
   const std::uint64_t archiveSize = InputFileSize(archive, "archive");
   const payload::Iv iv = Reproducible(options) ? DerivedIv(configText, archive, archiveSize) : RandomIv();
