@@ -93,7 +93,7 @@ make_tree() {
   cp "$root/README.md" "$tree/doc/nested/deeper/readme.txt"
   dd if="$(command -v 7zz)" of="$tree/bin/code.bin" bs=4096 skip=64 count=96 status=none
   : > "$tree/empty.txt"
-  echo "caf\xc3\xa9" > "$tree/doc/caf$(printf '\xc3\xa9')-$(printf '\xce\xa9').txt"
+  printf 'caf\xc3\xa9\n' > "$tree/doc/caf$(printf '\xc3\xa9')-$(printf '\xce\xa9').txt"
   echo blank > "$tree/doc/with blank.txt"
   ln -s doc/numbers.txt "$tree/link-to-numbers"
 }
