@@ -116,6 +116,7 @@ InstallerReport ReadLayout(const std::filesystem::path& path) {
   r.verifyValue = ReadVerifyValue(bytes, image);
   r.configText = payload::DecipherBlock(bytes.data() + block->offset, block->length);
   r.forwarded = ReadForwarded(path, bytes, r.fileSize);
+  r.signatures = ReadSignatures(path, image, r.certificate, r.fileSize);
   ReadBranding(bytes, r);
   r.lzma2Blocks = CountBlocks(path, r);
   return r;
@@ -186,6 +187,12 @@ void PrintReport(const InstallerReport& r, std::ostream& out) {
     out << "offset " << r.certificate->address << ", " << r.certificate->size << " bytes\n";
   else
     out << "none\n";
+  Row(out, "signatures");
+  out << (r.signatures.empty() ? "none (unsigned)" : std::to_string(r.signatures.size()))
+      << (r.signatures.empty() ? "\n" : " (the certificates' trust is not checked)\n");
+  for (const SignatureCheck& check : r.signatures)
+    out << "  " << std::string(2 * check.depth, ' ') << (check.digestAlgorithm.empty() ? "unknown digest" : check.digestAlgorithm)
+        << (check.problem ? ": does not pass: " + *check.problem : ": matches the file") << '\n';
   Row(out, "_HLV_VERIFY");
   if (!r.verifyValue)
     out << "missing or not 8 bytes long\n";
