@@ -59,7 +59,7 @@ Object Oid(const char* text) { return Object(OBJ_txt2obj(text, 1)); }
 
 std::string OidName(const ASN1_OBJECT* object) {
   const int nid = OBJ_obj2nid(object);
-  if (nid != NID_undef) return OBJ_nid2sn(nid);
+  if (nid != NID_undef) return OBJ_nid2ln(nid);
   char text[80];
   OBJ_obj2txt(text, sizeof text, object, 1);
   return text;
