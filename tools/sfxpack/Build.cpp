@@ -137,6 +137,11 @@ void PackFolderFor(const BuildOptions& options, const FolderScan& scan, const fs
   PackFolder(sevenZip, source, archive, settings);
 }
 
+void RequireNoWarnings(const BuildOptions& options, const Warnings& warnings) {
+  if (options.strict && warnings.count() > 0)
+    throw PackError(std::to_string(warnings.count()) + " warning(s) with --strict; nothing written");
+}
+
 void WarnAboutUnreadSlots(const BuildOptions& options, const std::string& configText, Warnings& warnings) {
   if (options.slots.empty() && !options.trailingData) return;
   ConfigStore store;
@@ -181,7 +186,7 @@ BuildResult BuildInstaller(const BuildOptions& options, std::ostream& notes) {
   std::optional<FolderScan> scan;
   std::optional<PayloadPaths> paths;
   if (options.folder.empty()) {
-    FinalFileSize(layout, ArchiveSize(options.archive));
+    CheckInstallerSize(FinalFileSize(layout, ArchiveSize(options.archive)) + trailingBlock.size());
     paths = ArchivePaths(options, sevenZip, warnings, notes);
     if (paths) RequireWindowsNames(*paths, "archive " + Quoted(options.archive));
   } else {
@@ -189,13 +194,14 @@ BuildResult BuildInstaller(const BuildOptions& options, std::ostream& notes) {
       throw PackError("cannot find 7-Zip (7zz or 7z) on the PATH; install it or set SFXPACK_7Z "
                       "to the program's path");
     scan = ScanFolder(options.folder, options.followLinks);
+    // Stored without compression, the archive holds at least every byte.
+    if (options.level == 0) CheckInstallerSize(layout.archiveOffset + FileBytes(*scan) + trailingBlock.size());
     RequireWindowsNames(scan->paths, "folder " + Quoted(options.folder));
     paths = scan->paths;
   }
   if (paths) ReviewSetupFiles(configText, *paths, warnings);
   // Before packing: a strict build of a large folder fails at once.
-  if (options.strict && warnings.count() > 0)
-    throw PackError(std::to_string(warnings.count()) + " warning(s) with --strict; nothing written");
+  RequireNoWarnings(options, warnings);
 
   fs::path archive = options.archive;
   std::optional<RemoveOnExit> packed;  // the archive made from --folder, removed at the end
@@ -210,6 +216,10 @@ BuildResult BuildInstaller(const BuildOptions& options, std::ostream& notes) {
   // The size record counts the trailing block too: it ends the file.
   const std::uint64_t fileSize = FinalFileSize(layout, archiveSize) + trailingBlock.size();
   if (options.trailingData) RequireTrailingWindow(fileSize);
+  if (const std::optional<std::string> warning = CheckInstallerSize(fileSize)) {
+    warnings.Add("signature-room", *warning);
+    RequireNoWarnings(options, warnings);
+  }
 
   CheckInterrupt();
   RecordFileSize(stub, fileSize);

@@ -10,6 +10,7 @@
 #include "Archiver.h"
 #include "Errors.h"
 #include "FileIo.h"
+#include "Layout.h"
 #include "StubImage.h"
 #include "core/payload/Lzma2Blocks.h"
 #include "core/payload/PayloadFormat.h"
@@ -133,6 +134,7 @@ InstallerReport ReadInstaller(const std::filesystem::path& path) {
 }
 
 std::vector<std::string> Mismatches(const InstallerReport& r) {
+  if (const std::optional<std::string> fault = SizeLimitFault(r.fileSize)) return {*fault};
   if (r.certificate) {
     const std::uint64_t end = std::uint64_t{r.certificate->address} + r.certificate->size;
     if (end == r.fileSize) return {};
