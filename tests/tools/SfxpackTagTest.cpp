@@ -9,7 +9,6 @@
 #include "Inspect.h"
 #include "SfxpackFixture.h"
 #include "SyntheticPe.h"
-#include "SyntheticSignature.h"
 #include "core/pe/PeChecksum.h"
 #include "core/pe/PeImage.h"
 
