@@ -118,7 +118,8 @@ void Check(const std::uint8_t* der, std::size_t size, unsigned depth, Hasher& ha
   const unsigned char* p = der;
   const Pkcs7 p7(d2i_PKCS7(nullptr, &p, static_cast<long>(size)));
   if (!p7) return fail("its PKCS#7 structure does not parse (" + OpenSslReason() + ")");
-  if (!PKCS7_type_is_signed(p7.get()) || !p7->d.sign->contents ||
+  // Every part below is optional in DER and may be missing.
+  if (!PKCS7_type_is_signed(p7.get()) || !p7->d.sign || !p7->d.sign->contents ||
       OBJ_cmp(p7->d.sign->contents->type, Oid(kIndirectDataOid).get()) != 0 || !p7->d.sign->contents->d.other ||
       p7->d.sign->contents->d.other->type != V_ASN1_SEQUENCE)
     return fail("it is PKCS#7, but signs no Authenticode content (SpcIndirectDataContent)");
