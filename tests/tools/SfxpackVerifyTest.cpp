@@ -164,6 +164,10 @@ TEST_F(SfxpackVerifyTest, Verify_ChecksEverySignatureAgainstTheFile) {
                             "  sha256: matches the file\n    sha512: matches the file\n"),
             std::string::npos)
       << out_.str();
+  ASSERT_EQ(Run({"inspect", "--json", Arg(nested)}), 0) << err_.str();
+  EXPECT_EQ(boost::json::parse(out_.str()).at("signatures"),
+            boost::json::parse(R"([{"depth":0,"digestAlgorithm":"sha256","matches":true,"problem":null},)"
+                               R"({"depth":1,"digestAlgorithm":"sha512","matches":true,"problem":null}])"));
 
   // Damaged on purpose, with the PE checksum made right again.
   const auto good = ReadBytes(nested);
