@@ -194,12 +194,12 @@ BuildResult BuildInstaller(const BuildOptions& options, std::ostream& notes) {
       throw PackError("cannot find 7-Zip (7zz or 7z) on the PATH; install it or set SFXPACK_7Z "
                       "to the program's path");
     scan = ScanFolder(options.folder, options.followLinks);
-    // Stored without compression, the archive holds at least every byte.
-    if (options.level == 0) CheckInstallerSize(layout.archiveOffset + FileBytes(*scan) + trailingBlock.size());
     RequireWindowsNames(scan->paths, "folder " + Quoted(options.folder));
     paths = scan->paths;
   }
   if (paths) ReviewSetupFiles(configText, *paths, warnings);
+  // Stored without compression, a folder's archive holds at least every byte.
+  if (scan && options.level == 0) CheckInstallerSize(layout.archiveOffset + FileBytes(*scan) + trailingBlock.size());
   // Before packing: a strict build of a large folder fails at once.
   RequireNoWarnings(options, warnings);
 
