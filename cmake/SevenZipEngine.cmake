@@ -16,17 +16,26 @@ set(SEVENZIP_ENGINE_SOURCES
   ${_sz}/CPP/7zip/Archive/7z/7zIn.cpp
   ${_sz}/CPP/7zip/Archive/Common/CoderMixer2.cpp
 
-  # Decoders and filters. The branch filters other than BCJ register through
-  # setup/extraction/engine/BranchFilters.cpp.
+  # Decoders and filters: every method 7-Zip writes into a 7z archive
+  # (core/payload/Decoders.h lists them).
   ${_sz}/CPP/7zip/Compress/Bcj2Coder.cpp
   ${_sz}/CPP/7zip/Compress/Bcj2Register.cpp
   ${_sz}/CPP/7zip/Compress/BcjCoder.cpp
   ${_sz}/CPP/7zip/Compress/BcjRegister.cpp
+  ${_sz}/CPP/7zip/Compress/BitlDecoder.cpp
   ${_sz}/CPP/7zip/Compress/BranchMisc.cpp
+  ${_sz}/CPP/7zip/Compress/BranchRegister.cpp
   ${_sz}/CPP/7zip/Compress/ByteSwap.cpp
+  ${_sz}/CPP/7zip/Compress/BZip2Crc.cpp
+  ${_sz}/CPP/7zip/Compress/BZip2Decoder.cpp
+  ${_sz}/CPP/7zip/Compress/BZip2Register.cpp
   ${_sz}/CPP/7zip/Compress/CopyCoder.cpp
   ${_sz}/CPP/7zip/Compress/CopyRegister.cpp
+  ${_sz}/CPP/7zip/Compress/Deflate64Register.cpp
+  ${_sz}/CPP/7zip/Compress/DeflateDecoder.cpp
+  ${_sz}/CPP/7zip/Compress/DeflateRegister.cpp
   ${_sz}/CPP/7zip/Compress/DeltaFilter.cpp
+  ${_sz}/CPP/7zip/Compress/LzOutWindow.cpp
   ${_sz}/CPP/7zip/Compress/Lzma2Decoder.cpp
   ${_sz}/CPP/7zip/Compress/Lzma2Register.cpp
   ${_sz}/CPP/7zip/Compress/LzmaDecoder.cpp
@@ -71,7 +80,9 @@ set(SEVENZIP_ENGINE_SOURCES
   ${_sz}/CPP/7zip/Common/FilePathAutoRename.cpp
   ${_sz}/CPP/7zip/Common/FileStreams.cpp
   ${_sz}/CPP/7zip/Common/FilterCoder.cpp
+  ${_sz}/CPP/7zip/Common/InBuffer.cpp
   ${_sz}/CPP/7zip/Common/LimitedStreams.cpp
+  ${_sz}/CPP/7zip/Common/OutBuffer.cpp
   ${_sz}/CPP/7zip/Common/ProgressUtils.cpp
   ${_sz}/CPP/7zip/Common/StreamBinder.cpp
   ${_sz}/CPP/7zip/Common/StreamObjects.cpp
@@ -92,11 +103,10 @@ set(SEVENZIP_ENGINE_SOURCES
   ${_sz}/CPP/7zip/UI/Common/LoadCodecs.cpp
   ${_sz}/CPP/7zip/UI/Common/OpenArchive.cpp)
 
-# Our glue: the one translation unit that defines the interface GUIDs, the
-# branch-filter registration and the 7z format's.
+# Our glue: the one translation unit that defines the interface GUIDs, and
+# the 7z format's registration.
 add_library(sevenzip_engine_glue OBJECT
   ${CMAKE_CURRENT_LIST_DIR}/../setup/extraction/engine/EngineGuids.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/../setup/extraction/engine/BranchFilters.cpp
   ${CMAKE_CURRENT_LIST_DIR}/../setup/extraction/engine/SevenZipFormat.cpp)
 setupsfx_warnings(sevenzip_engine_glue)
 target_include_directories(sevenzip_engine_glue PRIVATE ${PROJECT_SOURCE_DIR})
@@ -126,13 +136,16 @@ target_link_libraries(sevenzip_engine PUBLIC sevenzip_aes oleaut32 uuid user32)
 target_compile_options(sevenzip_engine PRIVATE -Os -w)
 # The decoders' inner loops, the branch filters, the CRC and the decoders'
 # byte reader run for every byte extracted: these few files are compiled for
-# speed (28 KB more stub); the rest of the engine stays small.
+# speed (28 KB more stub, and 16 KB for the BZip2 and Deflate decoders,
+# whose loops share their files with the rest of them); the rest of the
+# engine stays small.
 set_source_files_properties(
   ${_sz}/C/Bcj2.c ${_sz}/C/Bra.c ${_sz}/C/Bra86.c ${_sz}/C/Delta.c
   ${_sz}/C/LzmaDec.c ${_sz}/C/Lzma2Dec.c ${_sz}/C/Ppmd7.c ${_sz}/C/Ppmd7Dec.c
   ${_sz}/C/7zCrc.c ${_sz}/C/7zCrcOpt.c
   ${_sz}/CPP/7zip/Common/CWrappers.cpp ${_sz}/CPP/7zip/Compress/PpmdDecoder.cpp
   ${_sz}/CPP/7zip/Compress/Bcj2Coder.cpp ${_sz}/CPP/7zip/Compress/CopyCoder.cpp
+  ${_sz}/CPP/7zip/Compress/BZip2Decoder.cpp ${_sz}/CPP/7zip/Compress/DeflateDecoder.cpp
   PROPERTIES COMPILE_OPTIONS -O2)
 set_target_properties(sevenzip_engine PROPERTIES C_STANDARD 99)
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <string_view>
 
 namespace {
 
@@ -23,13 +24,51 @@ wchar_t Upcased(wchar_t c) {
   return c;
 }
 
-bool IsReservedDeviceName(std::wstring stem) {
-  while (!stem.empty() && (stem.back() == L' ' || stem.back() == L'.')) stem.pop_back();
-  stem = FileNameKey(stem);
-  static const std::array<const wchar_t*, 4> kPlain = {L"CON", L"PRN", L"AUX", L"NUL"};
-  if (std::any_of(kPlain.begin(), kPlain.end(), [&](const wchar_t* name) { return stem == name; })) return true;
-  return stem.size() == 4 && (stem.compare(0, 3, L"COM") == 0 || stem.compare(0, 3, L"LPT") == 0) &&
-         stem[3] >= L'1' && stem[3] <= L'9';
+// The engine's rule: CON, PRN, AUX, NUL, or COM or LPT and a digit, then
+// nothing, or blanks and nothing or a dot; ASCII letters in any case.
+bool IsDeviceName(const std::wstring& name) {
+  const auto is = [&](std::size_t i, wchar_t upper) { return i < name.size() && (name[i] & ~0x20) == upper; };
+  for (const std::wstring_view device : {L"CON", L"PRN", L"AUX", L"NUL", L"COM", L"LPT"}) {
+    if (!is(0, device[0]) || !is(1, device[1]) || !is(2, device[2])) continue;
+    std::size_t i = 3;
+    if (device == L"COM" || device == L"LPT") {
+      if (i == name.size() || name[i] < L'0' || name[i] > L'9') continue;
+      ++i;
+    }
+    while (i < name.size() && name[i] == L' ') ++i;
+    if (i == name.size() || name[i] == L'.') return true;
+  }
+  return false;
+}
+
+bool IsRenamedCharacter(wchar_t c) { return c < 0x20 || std::wstring_view(L"<>:\"|?*").find(c) != std::wstring_view::npos; }
+
+// One part as the engine writes it; "." and ".." give an empty part.
+std::wstring ExtractedName(std::wstring part) {
+  if (part == L"." || part == L"..") return {};
+  std::replace_if(part.begin(), part.end(), IsRenamedCharacter, L'_');
+  for (auto it = part.rbegin(); it != part.rend() && (*it == L'.' || *it == L' '); ++it) *it = L'_';
+  if (IsDeviceName(part)) part.insert(part.begin(), L'_');
+  return part;
+}
+
+std::vector<std::wstring> SplitItemPath(const std::wstring& path) {
+  std::vector<std::wstring> parts;
+  for (std::size_t start = 0;;) {
+    const std::size_t end = path.find_first_of(L"\\/", start);
+    parts.push_back(path.substr(start, end - start));
+    if (end == std::wstring::npos) return parts;
+    start = end + 1;
+  }
+}
+
+std::wstring RenameReason(const std::wstring& part) {
+  for (const wchar_t c : part) {
+    if (c < 0x20) return L"its name holds a control character";
+    if (IsRenamedCharacter(c)) return std::wstring(L"its name holds the character ") + c;
+  }
+  if (part.back() == L'.' || part.back() == L' ') return L"its name ends with a dot or a blank";
+  return L"its name is reserved for a device";
 }
 
 }  // namespace
@@ -55,28 +94,37 @@ std::wstring BaseName(const std::wstring& path) {
   return slash == std::wstring::npos ? base : base.substr(slash + 1);
 }
 
-std::wstring WindowsNameProblem(const std::wstring& name) {
-  if (name.empty()) return L"its name is empty";
-  for (const wchar_t c : name) {
-    if (c < 0x20) return L"its name holds a control character";
-    if (std::wstring(L"<>:\"|?*").find(c) != std::wstring::npos)
-      return std::wstring(L"its name holds the character ") + c;
+std::wstring ExtractedItemPath(const std::wstring& itemPath, bool isFolder) {
+  const std::vector<std::wstring> parts = SplitItemPath(itemPath);
+  std::wstring path;
+  for (std::size_t i = 0; i < parts.size(); ++i) {
+    std::wstring name = ExtractedName(parts[i]);
+    if (name.empty()) {
+      // Dropped, except the last part of a file, which needs a name.
+      if (isFolder || i + 1 < parts.size()) continue;
+      name = L"_";
+    }
+    path = CombinePath(path, name);
   }
-  if (name.back() == L'.' || name.back() == L' ') return L"its name ends with a dot or a blank";
-  if (IsReservedDeviceName(name.substr(0, name.find(L'.')))) return L"its name is reserved for a device";
-  return {};
+  return path.empty() && !isFolder ? L"_" : path;
 }
 
-std::wstring PathNameProblem(const std::wstring& path) {
-  for (std::size_t start = 0; start <= path.size();) {
-    const std::size_t end = std::min(path.find_first_of(L"\\/", start), path.size());
-    const std::wstring part = path.substr(start, end - start);
-    const std::wstring name = part.substr(part.rfind(L':') + 1);
-    if (!name.empty() && name != L"." && name != L"..") {
-      const std::wstring problem = WindowsNameProblem(name);
-      if (!problem.empty()) return L"\"" + part + L"\": " + problem;
+std::wstring ItemPathProblem(const std::wstring& itemPath, bool isFolder) {
+  const std::vector<std::wstring> parts = SplitItemPath(itemPath);
+  if (parts.size() > 1 && parts[0].empty()) return L"it is an absolute path (it begins with a separator)";
+  if (parts.size() > 1 && parts[0].size() == 2 && IsAbsolutePath(parts[0]))
+    return L"it is an absolute path (it begins with a drive)";
+  for (const std::wstring& part : parts) {
+    if (part == L"..") return L"it climbs out of the extraction folder (a \"..\" part)";
+  }
+  for (std::size_t i = 0; i < parts.size(); ++i) {
+    const std::wstring& part = parts[i];
+    if (part.empty() || part == L".") {
+      if (!isFolder && i + 1 == parts.size()) return L"it names no file (its last part is empty)";
+      continue;
     }
-    start = end + 1;
+    const std::wstring name = ExtractedName(part);
+    if (name != part) return L"\"" + part + L"\" would be written as \"" + name + L"\": " + RenameReason(part);
   }
   return {};
 }
@@ -87,12 +135,22 @@ std::wstring FileNameKey(const std::wstring& name) {
   return key;
 }
 
+namespace {
+constexpr wchar_t kTempFolderPrefix[] = L"hlv";
+constexpr wchar_t kTempFolderAlphabet[] = L"abcdefghijklmnopqrstuvwxyz0123456789";
+}  // namespace
+
 std::wstring MakeTempFolderName(const FolderNameDraw& draw) {
-  static constexpr wchar_t kAlphabet[] = L"abcdefghijklmnopqrstuvwxyz0123456789";
-  std::wstring name = L"hlv";
+  std::wstring name = kTempFolderPrefix;
   // Words of 32 bits keep the bias of the remainder below one in 10^8.
-  for (std::uint32_t word : draw) name += kAlphabet[word % 36];
+  for (std::uint32_t word : draw) name += kTempFolderAlphabet[word % 36];
   return name;
+}
+
+bool IsTempFolderName(const std::wstring& name) {
+  const std::wstring prefix = kTempFolderPrefix;
+  return name.size() == prefix.size() + FolderNameDraw().size() && name.compare(0, prefix.size(), prefix) == 0 &&
+         name.find_first_not_of(kTempFolderAlphabet, prefix.size()) == std::wstring::npos;
 }
 
 std::vector<std::wstring> TopLevelItems(const std::vector<std::wstring>& items) {

@@ -1,190 +1,53 @@
 #include "kestlib/DeleteDirectoryTree.h"
 
-#include <utility>
-#include <vector>
-
-#include "kestlib/Holders.h"
 #include "kestlib/Hresult.h"
+#include "kestlib/TreeWalk.h"
 
 namespace kestlib {
 namespace {
-
-const std::wstring kExtendedPrefix = L"\\\\?\\";
 
 bool Has(DeleteTreeFlags flags, DeleteTreeFlags bit) {
   return (static_cast<std::uint32_t>(flags) & static_cast<std::uint32_t>(bit)) != 0;
 }
 
-bool IsAsciiLetter(wchar_t c) { return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z'); }
-bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
-
-// "C:folder" would resolve against the drive's current folder, so a drive
-// path counts only with its separator.
-bool IsAbsolute(const std::wstring& path) {
-  if (path.size() >= 2 && path[0] == L'\\' && path[1] == L'\\') return true;
-  return path.size() >= 3 && IsAsciiLetter(path[0]) && path[1] == L':' && IsSeparator(path[2]);
+HRESULT RemoveFile(const std::wstring& path, DWORD attributes, bool clearReadOnly) {
+  const bool readOnly = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+  if (readOnly && !clearReadOnly) return HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED);
+  if (readOnly && !SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL)) return HresultFromLastError();
+  if (DeleteFileW(path.c_str())) return S_OK;
+  const HRESULT hr = HresultFromLastError();
+  // The file stays, so it keeps its protection.
+  if (readOnly) SetFileAttributesW(path.c_str(), attributes);
+  return hr;
 }
 
-std::wstring Join(const std::wstring& folder, const std::wstring& name) {
-  if (folder.empty() || folder.back() == L'\\') return folder + name;
-  return folder + L'\\' + name;
+HRESULT MarkForRestart(const std::wstring& path) {
+  return MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) ? S_OK : HresultFromLastError();
 }
-
-// "C:\" or "\\server\share", with or without a trailing backslash; path is
-// a full path.
-bool IsVolumeRoot(std::wstring path) {
-  while (path.size() > 3 && path.back() == L'\\') path.pop_back();
-  if (path.compare(0, 2, L"\\\\") != 0) return path.size() <= 3;
-  const std::size_t share = path.find(L'\\', 2);
-  return share == std::wstring::npos || path.find(L'\\', share + 1) == std::wstring::npos;
-}
-
-// The plain form of a path given in the extended-length form.
-std::wstring PlainPath(const std::wstring& path) {
-  if (path.compare(0, kExtendedPrefix.size(), kExtendedPrefix) != 0) return path;
-  if (path.compare(kExtendedPrefix.size(), 4, L"UNC\\") == 0) return L"\\\\" + path.substr(kExtendedPrefix.size() + 4);
-  return path.substr(kExtendedPrefix.size());
-}
-
-// The folder in the extended-length form, so that deep trees do not stop at
-// MAX_PATH; "." and ".." are resolved first because that form takes them
-// literally. An empty result means the path is refused, for the reason in hr.
-std::wstring ExtendedFolderPath(const std::wstring& folder, HRESULT& hr) {
-  const std::wstring plain = PlainPath(folder);
-  std::wstring full(GetFullPathNameW(plain.c_str(), 0, nullptr, nullptr), L'\0');
-  const DWORD length =
-      full.empty() ? 0 : GetFullPathNameW(plain.c_str(), static_cast<DWORD>(full.size()), &full[0], nullptr);
-  if (length == 0 || length >= full.size()) {
-    hr = length == 0 ? HresultFromLastError() : E_UNEXPECTED;
-    return {};
-  }
-  full.resize(length);
-  // Emptying a whole volume is never what a clean-up means.
-  if (!IsAbsolute(full) || IsVolumeRoot(full)) {
-    hr = E_INVALIDARG;
-    return {};
-  }
-  while (full.back() == L'\\') full.pop_back();
-  hr = S_OK;
-  return full.compare(0, 2, L"\\\\") == 0 ? kExtendedPrefix + L"UNC" + full.substr(1) : kExtendedPrefix + full;
-}
-
-bool IsDots(const wchar_t* name) { return wcscmp(name, L".") == 0 || wcscmp(name, L"..") == 0; }
-
-struct Entry {
-  std::wstring name;
-  DWORD attributes;
-};
-
-// The entries of a folder, read before any is removed so that removing does
-// not disturb the enumeration.
-HRESULT ListFolder(const std::wstring& folder, std::vector<Entry>& entries) {
-  WIN32_FIND_DATAW data;
-  const UniqueFind find(FindFirstFileW(Join(folder, L"*").c_str(), &data));
-  if (!find) return HresultFromLastError();
-  do {
-    if (!IsDots(data.cFileName)) entries.push_back({data.cFileName, data.dwFileAttributes});
-  } while (FindNextFileW(find.get(), &data));
-  const DWORD error = GetLastError();
-  return error == ERROR_NO_MORE_FILES ? S_OK : HRESULT_FROM_WIN32(error);
-}
-
-// A folder being emptied: the subfolders still to visit.
-struct Level {
-  std::wstring path;
-  std::vector<std::wstring> subfolders;
-};
-
-// Walks the tree without recursion, so a deep tree cannot exhaust the
-// stack of the worker thread it runs on.
-class TreeRemover {
- public:
-  explicit TreeRemover(DeleteTreeFlags flags) : m_flags(flags) {}
-
-  HRESULT Run(const std::wstring& root) {
-    std::vector<Level> levels;
-    if (GetFileAttributesW(root.c_str()) == INVALID_FILE_ATTRIBUTES) {
-      const DWORD error = GetLastError();
-      // Nothing is there, so nothing is left.
-      if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return S_OK;
-    }
-    levels.push_back({root, {}});
-    if (Empty(levels.back())) return m_result;
-    while (!levels.empty()) {
-      Level& level = levels.back();
-      if (!level.subfolders.empty()) {
-        Level child{Join(level.path, level.subfolders.back()), {}};
-        level.subfolders.pop_back();
-        if (Empty(child)) return m_result;
-        levels.push_back(std::move(child));
-        continue;
-      }
-      const bool isRoot = levels.size() == 1;
-      if ((!isRoot || Has(m_flags, DeleteTreeFlags::RemoveRoot)) && !RemoveDirectoryW(level.path.c_str()) &&
-          Failed(HresultFromLastError()))
-        return m_result;
-      levels.pop_back();
-    }
-    return m_result;
-  }
-
- private:
-  // Removes the files and links of a folder and notes its subfolders; true
-  // when a failure ends the removal. An unreadable folder is still removed
-  // if it can be.
-  bool Empty(Level& level) {
-    std::vector<Entry> entries;
-    if (Failed(ListFolder(level.path, entries))) return true;
-    for (const Entry& entry : entries) {
-      const std::wstring path = Join(level.path, entry.name);
-      if (entry.attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
-        // A link goes by itself; its target may lie outside the tree.
-        if (Failed(RemoveLink(path, entry.attributes))) return true;
-      } else if (entry.attributes & FILE_ATTRIBUTE_DIRECTORY) {
-        if (Has(m_flags, DeleteTreeFlags::Recurse)) level.subfolders.push_back(entry.name);
-      } else if (Failed(RemoveFile(path, entry.attributes))) {
-        return true;
-      }
-    }
-    return false;
-  }
-
-  static HRESULT RemoveLink(const std::wstring& path, DWORD attributes) {
-    const BOOL removed =
-        (attributes & FILE_ATTRIBUTE_DIRECTORY) ? RemoveDirectoryW(path.c_str()) : DeleteFileW(path.c_str());
-    return removed ? S_OK : HresultFromLastError();
-  }
-
-  HRESULT RemoveFile(const std::wstring& path, DWORD attributes) {
-    const bool readOnly = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
-    if (readOnly && !Has(m_flags, DeleteTreeFlags::ClearReadOnly)) return HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED);
-    if (readOnly && !SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL)) return HresultFromLastError();
-    if (DeleteFileW(path.c_str())) return S_OK;
-    const HRESULT hr = HresultFromLastError();
-    // The file stays, so it keeps its protection.
-    if (readOnly) SetFileAttributesW(path.c_str(), attributes);
-    return hr;
-  }
-
-  // Notes a failure; true when it ends the removal.
-  bool Failed(HRESULT hr) {
-    if (SUCCEEDED(hr)) return false;
-    if (SUCCEEDED(m_result)) m_result = hr;
-    return Has(m_flags, DeleteTreeFlags::StopAtFirstFailure);
-  }
-
-  DeleteTreeFlags m_flags;
-  HRESULT m_result = S_OK;
-};
 
 }  // namespace
 
 HRESULT DeleteDirectoryTree(const std::wstring& folder, DeleteTreeFlags flags) {
-  if (!IsAbsolute(folder)) return E_INVALIDARG;
-  HRESULT hr = S_OK;
-  const std::wstring path = ExtendedFolderPath(folder, hr);
-  if (path.empty()) return hr;
-  return TreeRemover(flags).Run(path);
+  const bool clearReadOnly = Has(flags, DeleteTreeFlags::ClearReadOnly);
+  const bool removeRoot = Has(flags, DeleteTreeFlags::RemoveRoot);
+  return WalkTree(
+      folder, {Has(flags, DeleteTreeFlags::Recurse), Has(flags, DeleteTreeFlags::StopAtFirstFailure)},
+      [clearReadOnly](const std::wstring& path, DWORD attributes) {
+        // A link goes by itself; its target may lie outside the tree.
+        if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+          return RemoveDirectoryW(path.c_str()) ? S_OK : HresultFromLastError();
+        return RemoveFile(path, attributes, clearReadOnly);
+      },
+      [removeRoot](const std::wstring& path, bool isRoot) {
+        if (isRoot && !removeRoot) return S_OK;
+        return RemoveDirectoryW(path.c_str()) ? S_OK : HresultFromLastError();
+      });
+}
+
+HRESULT RemoveTreeAtRestart(const std::wstring& folder) {
+  return WalkTree(
+      folder, {true, true}, [](const std::wstring& path, DWORD) { return MarkForRestart(path); },
+      [](const std::wstring& path, bool) { return MarkForRestart(path); });
 }
 
 }  // namespace kestlib

@@ -1,5 +1,5 @@
 // Removal of a folder with everything in it, for the temporary files of a
-// run.
+// run: at once, or at the next restart for what is held.
 #pragma once
 
 #include <windows.h>
@@ -39,5 +39,14 @@ constexpr DeleteTreeFlags operator|(DeleteTreeFlags a, DeleteTreeFlags b) {
 // ("C:\..." or "\\server\share\...") or that names a volume root is refused
 // with E_INVALIDARG (0x80070057, Win32 error 87) before anything is touched.
 HRESULT DeleteDirectoryTree(const std::wstring& folder, DeleteTreeFlags flags);
+
+// Marks what is in folder, and the folder itself, for removal at the next
+// restart (MoveFileExW with MOVEFILE_DELAY_UNTIL_REBOOT), items before the
+// folders that hold them; a link is marked itself, what it points to is
+// never entered. Paths longer than MAX_PATH are marked too. Refuses what
+// DeleteDirectoryTree refuses, the same way; otherwise S_OK, or the first
+// refusal of the system (only administrators may ask), which ends the
+// marking.
+HRESULT RemoveTreeAtRestart(const std::wstring& folder);
 
 }  // namespace kestlib

@@ -11,6 +11,11 @@
 #include <memory>
 #include <type_traits>
 
+#include "kestlib/Hresult.h"
+
+// Every release below keeps the thread's last error, so that a holder going
+// out of scope between a failing call and the check of its error cannot
+// change what the check reads.
 namespace kestlib {
 
 // A handle whose "none" value is given by the traits.
@@ -36,7 +41,10 @@ class UniqueHandleT {
     return h;
   }
   void reset(HANDLE h = Traits::None()) {
-    if (m_handle != Traits::None()) CloseHandle(m_handle);
+    if (m_handle != Traits::None()) {
+      const LastErrorKeeper kept;
+      CloseHandle(m_handle);
+    }
     m_handle = h;
   }
 
@@ -57,26 +65,38 @@ using UniqueFile = UniqueHandleT<FileHandleTraits>;
 
 // A module loaded with LoadLibrary*, freed again when its owner goes.
 struct ModuleFreer {
-  void operator()(HMODULE module) const { FreeLibrary(module); }
+  void operator()(HMODULE module) const {
+    const LastErrorKeeper kept;
+    FreeLibrary(module);
+  }
 };
 using UniqueModule = std::unique_ptr<std::remove_pointer_t<HMODULE>, ModuleFreer>;
 
 // A GDI object (brush, pen, font, bitmap) deleted when its owner goes; it
 // must no longer be selected into a device context by then.
 struct GdiObjectDeleter {
-  void operator()(HGDIOBJ object) const { DeleteObject(object); }
+  void operator()(HGDIOBJ object) const {
+    const LastErrorKeeper kept;
+    DeleteObject(object);
+  }
 };
 using UniqueBrush = std::unique_ptr<std::remove_pointer_t<HBRUSH>, GdiObjectDeleter>;
 
 // An icon loaded with LoadImage (not a shared one), destroyed with its owner.
 struct IconDestroyer {
-  void operator()(HICON icon) const { DestroyIcon(icon); }
+  void operator()(HICON icon) const {
+    const LastErrorKeeper kept;
+    DestroyIcon(icon);
+  }
 };
 using UniqueIcon = std::unique_ptr<std::remove_pointer_t<HICON>, IconDestroyer>;
 
 // A windows hook, removed when its owner goes.
 struct HookRemover {
-  void operator()(HHOOK hook) const { UnhookWindowsHookEx(hook); }
+  void operator()(HHOOK hook) const {
+    const LastErrorKeeper kept;
+    UnhookWindowsHookEx(hook);
+  }
 };
 using UniqueHook = std::unique_ptr<std::remove_pointer_t<HHOOK>, HookRemover>;
 
@@ -85,7 +105,10 @@ using UniqueHook = std::unique_ptr<std::remove_pointer_t<HHOOK>, HookRemover>;
 class MappedView {
  public:
   MappedView() = default;
-  ~MappedView() { Unmap(); }
+  ~MappedView() {
+    const LastErrorKeeper kept;
+    Unmap();
+  }
   MappedView(const MappedView&) = delete;
   MappedView& operator=(const MappedView&) = delete;
 
@@ -110,6 +133,7 @@ class UniqueFind {
   UniqueFind() = default;
   explicit UniqueFind(HANDLE h) : m_handle(h) {}
   ~UniqueFind() {
+    const LastErrorKeeper kept;
     if (m_handle != INVALID_HANDLE_VALUE) FindClose(m_handle);
   }
   UniqueFind(const UniqueFind&) = delete;
@@ -149,6 +173,7 @@ class ComPtr {
   }
   void** put_void() { return reinterpret_cast<void**>(put()); }
   void reset() {
+    const LastErrorKeeper kept;
     if (m_ptr) std::exchange(m_ptr, nullptr)->Release();
   }
 
@@ -161,7 +186,10 @@ class ComPtr {
 class UniqueVariant {
  public:
   UniqueVariant() { VariantInit(&m_value); }
-  ~UniqueVariant() { VariantClear(&m_value); }
+  ~UniqueVariant() {
+    const LastErrorKeeper kept;
+    VariantClear(&m_value);
+  }
   UniqueVariant(const UniqueVariant&) = delete;
   UniqueVariant& operator=(const UniqueVariant&) = delete;
 
@@ -194,14 +222,13 @@ template <typename T>
 class UniqueLocal {
  public:
   UniqueLocal() = default;
-  ~UniqueLocal() {
-    if (m_ptr) LocalFree(m_ptr);
-  }
+  ~UniqueLocal() { put(); }
   UniqueLocal(const UniqueLocal&) = delete;
   UniqueLocal& operator=(const UniqueLocal&) = delete;
 
   T* get() const { return m_ptr; }
   T** put() {
+    const LastErrorKeeper kept;
     if (m_ptr) LocalFree(std::exchange(m_ptr, nullptr));
     return &m_ptr;
   }
@@ -213,7 +240,10 @@ class UniqueLocal {
 // Memory that the system allocated with the COM task allocator, such as
 // an item id list or a property string.
 struct CoTaskMemFreer {
-  void operator()(void* memory) const { CoTaskMemFree(memory); }
+  void operator()(void* memory) const {
+    const LastErrorKeeper kept;
+    CoTaskMemFree(memory);
+  }
 };
 template <typename T>
 using UniqueCoTaskMem = std::unique_ptr<T, CoTaskMemFreer>;

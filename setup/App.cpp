@@ -24,6 +24,7 @@
 #include "kestlib/DeleteDirectoryTree.h"
 #include "kestlib/ErrorText.h"
 #include "kestlib/FolderProperties.h"
+#include "kestlib/Hresult.h"
 #include "kestlib/Log.h"
 #include "kestlib/MessageBox.h"
 #include "kestlib/SystemInfo.h"
@@ -70,10 +71,18 @@ BOOL CApp::InitInstance() {
   // The user's locale governs case-insensitive comparisons and blank tests.
   std::setlocale(LC_ALL, "");
 
+  // Without them the progress dialog cannot be created, which the run
+  // reports then; the log says why.
   INITCOMMONCONTROLSEX controls = {sizeof(controls), 0xFF};
-  InitCommonControlsEx(&controls);
+  if (!InitCommonControlsEx(&controls))
+    kestlib::WriteLog(kestlib::Severity::Warning, L"The common controls could not be initialized.");
   CWinApp::InitInstance();
-  CoInitialize(nullptr);
+  // The shell's folder picker, the taskbar button and the start of the
+  // setup through the shell need COM; without it they fail one by one.
+  m_com.emplace(COINIT_APARTMENTTHREADED);
+  if (FAILED(m_com->result()))
+    kestlib::WriteLog(kestlib::Severity::Warning,
+                      L"COM could not be initialized: " + kestlib::SystemErrorText(m_com->result()));
 
   if (!LogPhase(L"string tables", SetCulture(L""))) {
     m_exitCode = ExitStringsUnavailable;
@@ -113,7 +122,7 @@ BOOL CApp::InitInstance() {
 }
 
 int CApp::ExitInstance() {
-  CoUninitialize();
+  m_com.reset();
   CWinApp::ExitInstance();
   wchar_t code[16];
   swprintf(code, 16, L"0x%08X", static_cast<unsigned>(m_exitCode));
@@ -213,7 +222,15 @@ bool CApp::ChooseLanguage() {
   SetCulture(choice.chosen);
   if (m_uiLevel == UiNormal && m_showLanguageDialog && m_cmdCulture.empty()) {
     CUnzipLanguageDlg dialog(nullptr, choice.names, choice.chosen, m_strings);
-    if (dialog.DoModal() != IDOK) return false;
+    const INT_PTR answer = dialog.DoModal();
+    if (answer == -1) {
+      // No window is no answer of the user's: the run goes on in the
+      // language chosen for it, and fails where it needs a window.
+      kestlib::WriteLog(kestlib::Severity::Warning, L"The language dialog could not be created: " +
+                                                        kestlib::SystemErrorText(kestlib::HresultFromLastError()));
+      return true;
+    }
+    if (answer != IDOK) return false;
     SetCulture(dialog.GetSelectedCulture());
   }
   return true;

@@ -3,11 +3,13 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "core/payload/ConfigStore.h"
 #include "core/startup/RunSettings.h"
 #include "hvmsi/InstallStringResources.h"
+#include "kestlib/Holders.h"
 #include "kestlib/framework/WinApp.h"
 
 class CApp : public kestlib::CWinApp {
@@ -40,6 +42,7 @@ class CApp : public kestlib::CWinApp {
   std::wstring LanguageValue(const std::wstring& key, const std::wstring& defaultValue) const;
   std::int32_t LanguageInt(const std::wstring& key, std::int32_t defaultValue) const;
 
+  std::optional<kestlib::ComInitialization> m_com;
   std::int32_t m_exitCode = 0;
   std::int32_t m_uiLevel = UiNormal;
   ConfigStore m_config;

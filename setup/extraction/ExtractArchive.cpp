@@ -61,8 +61,11 @@ ExtractOutcome EngineText(const char* text) {
   const int length = MultiByteToWideChar(CP_THREAD_ACP, 0, text, -1, nullptr, 0);
   if (length > 1) {
     wide.resize(static_cast<std::size_t>(length));
-    MultiByteToWideChar(CP_THREAD_ACP, 0, text, -1, &wide[0], length);
-    wide.pop_back();
+    // A text that cannot be converted is left out rather than shown half.
+    if (MultiByteToWideChar(CP_THREAD_ACP, 0, text, -1, &wide[0], length) == length)
+      wide.pop_back();
+    else
+      wide.clear();
   }
   return {E_FAIL, wide, 0};
 }

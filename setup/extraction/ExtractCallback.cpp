@@ -1,8 +1,7 @@
 #include "setup/extraction/ExtractCallback.h"
 
-#include <Common/Wildcard.h>
 #include <7zip/Archive/IArchive.h>
-#include <7zip/UI/Common/ExtractingFilePath.h>
+#include <7zip/UI/Common/OpenArchive.h>
 
 #include <algorithm>
 #include <limits>
@@ -82,15 +81,6 @@ void StampWithCurrentTime(const std::wstring& path) {
   if (item) SetFileTime(item.get(), nullptr, nullptr, &now);
 }
 
-std::wstring DiskRelativePath(const wchar_t* itemPath, bool isFolder) {
-  UStringVector parts;
-  SplitPathToParts(UString(itemPath), parts);
-  // Not absolute, no empty prefixes kept: what the engine does for full
-  // paths into an output folder.
-  Correct_FsPath(false, false, parts, isFolder);
-  return MakePathFromParts(parts).Ptr();
-}
-
 CExtractCallback::CExtractCallback(IExtractWorker& worker, std::wstring destination,
                                    FreeSpaceQuery freeSpace)
     : m_worker(worker), m_destination(std::move(destination)), m_freeSpace(std::move(freeSpace)) {}
@@ -164,14 +154,9 @@ Z7_COM7F_IMF(CExtractCallback::AskOverwrite(const wchar_t* existName, const FILE
 
 Z7_COM7F_IMF(CExtractCallback::PrepareOperation(const wchar_t* name, Int32 isFolder,
                                                 Int32 askExtractMode, const UInt64*)) {
-  // The engine writes a name that Windows cannot create under another one,
-  // where the setup would not find it: such an item fails the run instead.
-  if (!PathNameProblem(name).empty()) {
-    m_worker.SetCurrentItem(name);
-    return HRESULT_FROM_WIN32(ERROR_INVALID_NAME);
-  }
-  const std::wstring relative = DiskRelativePath(name, isFolder != 0);
-  m_worker.AddExtractedItem(isFolder ? relative + L'\\' : relative);
+  const std::wstring relative = ExtractedItemPath(name, isFolder != 0);
+  // A folder "." is the extraction folder itself.
+  if (!relative.empty()) m_worker.AddExtractedItem(isFolder ? relative + L'\\' : relative);
   m_worker.SetCurrentItem(relative);
   m_currentPath = m_destination + relative;
   // A file kept on an overwrite question arrives as skipped; it keeps its time.
@@ -235,14 +220,23 @@ HRESULT CExtractCallback::OpenResult(const CCodecs*, const CArchiveLink& arcLink
   // "<name>.7z.001" beside an ".exe"; a stray file there is never extracted
   // in place of our own payload.
   if (arcLink.Arcs.Size() == 0 || wcscmp(arcLink.Arcs[0].Path, name) != 0) return kInvalidData;
-  // The files to come, for the progress; folders report no result.
-  IInArchive* archive = arcLink.GetArchive();
+  // The files to come, for the progress; folders report no result. The
+  // engine would write an item whose stored path it must change under
+  // another one, where the setup would not find it: such an item fails the
+  // run before anything is created.
+  const CArc& arc = arcLink.Arcs[0];
   UInt32 items = 0;
-  if (FAILED(archive->GetNumberOfItems(&items))) return S_OK;
+  if (FAILED(arc.Archive->GetNumberOfItems(&items))) return S_OK;
   std::uint64_t files = 0;
   for (UInt32 i = 0; i < items; ++i) {
     bool folder = false;
-    if (SUCCEEDED(Archive_IsItem_Dir(archive, i, folder)) && !folder) ++files;
+    UString path;
+    if (FAILED(Archive_IsItem_Dir(arc.Archive, i, folder)) || FAILED(arc.GetItem_Path2(i, path))) continue;
+    if (!ItemPathProblem(path.Ptr(), folder).empty()) {
+      m_worker.SetCurrentItem(path.Ptr());
+      return HRESULT_FROM_WIN32(ERROR_INVALID_NAME);
+    }
+    if (!folder) ++files;
   }
   m_fileCount = files;
   return S_OK;

@@ -29,7 +29,3 @@ constexpr std::uint64_t kProgressIntervalMs = 50;
 inline bool ProgressDue(std::uint32_t perMille, bool anySent, std::uint64_t sinceLastMs) {
   return !anySent || perMille >= 1000 || sinceLastMs >= kProgressIntervalMs;
 }
-// Where the engine writes an archive item, relative to the destination: its
-// stored path with the parts the engine removes or replaces ("..", drive
-// letters, leading separators, colons) made harmless the same way.
-std::wstring DiskRelativePath(const wchar_t* itemPath, bool isFolder);

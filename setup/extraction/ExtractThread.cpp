@@ -4,6 +4,7 @@
 
 #include "setup/startup/TempFolder.h"
 #include "kestlib/ErrorText.h"
+#include "kestlib/Log.h"
 
 namespace {
 constexpr HRESULT kInvalidData = HRESULT_FROM_WIN32(ERROR_INVALID_DATA);
@@ -71,31 +72,39 @@ bool CExtractThread::Start(const ExtractParams& params) {
 }
 
 DWORD CExtractThread::Run() {
-  const ExtractOutcome outcome = ExtractArchive(*this);
-  if (outcome.result == S_OK) {
-    Post(WM_SFX_EXTRACT_DONE);
-    return 0;
+  // The dialog waits for one of the three reports, whatever happens here.
+  UINT report = WM_SFX_EXTRACT_FAILED;
+  try {
+    report = Extract();
+  } catch (...) {
+    // Out of memory while the failure was being described: it goes
+    // unexplained, but it is reported.
   }
-  if (outcome.result == E_ABORT) {
-    RemoveFailedExtraction();
-    Post(WM_SFX_EXTRACT_CANCELLED);
-    return 0;
-  }
-  ExtractErrorInfo info = DescribeFailure(outcome, m_currentItem, m_totalSize);
-  // Sent, so the record on this stack stays valid while the dialog reads it.
-  if (m_params.window) SendMessageW(m_params.window, WM_SFX_EXTRACT_ERROR, reinterpret_cast<WPARAM>(&info), 0);
-  RemoveFailedExtraction();
-  Post(WM_SFX_EXTRACT_FAILED);
+  if (report != WM_SFX_EXTRACT_DONE) RemoveFailedExtraction();
+  Post(report);
   return 0;
 }
 
-void CExtractThread::Post(UINT message) const {
+UINT CExtractThread::Extract() {
+  const ExtractOutcome outcome = ExtractArchive(*this);
+  if (outcome.result == S_OK) {
+    kestlib::WriteLog(kestlib::Severity::Info, L"Extracted the archive into '" + m_params.destination + L"'.");
+    return WM_SFX_EXTRACT_DONE;
+  }
+  if (outcome.result == E_ABORT) return WM_SFX_EXTRACT_CANCELLED;
+  ExtractErrorInfo info = DescribeFailure(outcome, m_currentItem, m_totalSize);
+  // Sent, so the record on this stack stays valid while the dialog reads it.
+  if (m_params.window) SendMessageW(m_params.window, WM_SFX_EXTRACT_ERROR, reinterpret_cast<WPARAM>(&info), 0);
+  return WM_SFX_EXTRACT_FAILED;
+}
+
+void CExtractThread::Post(UINT message) const noexcept {
   // Without a window a post would land in no dialog's queue.
   if (m_params.window) PostMessageW(m_params.window, message, 0, 0);
 }
 
-void CExtractThread::RemoveFailedExtraction() const {
+void CExtractThread::RemoveFailedExtraction() const noexcept {
   if (!m_params.deleteOnFailure) return;
   Post(WM_SFX_DELETING_FILES);
-  RemoveRunFolder(m_params.destination);
+  CleanUpRunFolder(m_params.destination);
 }

@@ -68,8 +68,11 @@ class CExtractThread : public kestlib::CMfcWorkerThread, public IExtractWorker {
   DWORD Run() override;
 
  private:
-  void Post(UINT message) const;
-  void RemoveFailedExtraction() const;
+  // The extraction and, when it failed, its error report; the report to
+  // post at the end.
+  UINT Extract();
+  void Post(UINT message) const noexcept;
+  void RemoveFailedExtraction() const noexcept;
 
   ExtractParams m_params;
   std::wstring m_currentItem;

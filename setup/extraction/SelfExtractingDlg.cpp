@@ -16,6 +16,8 @@
 #include "setup/extraction/WindowMessages.h"
 #include "kestlib/DeleteDirectoryTree.h"
 #include "kestlib/ErrorText.h"
+#include "kestlib/Hresult.h"
+#include "kestlib/Log.h"
 #include "kestlib/MessageBox.h"
 #include "kestlib/SystemInfo.h"
 #include "kestlib/ui/FolderPicker.h"
@@ -64,13 +66,35 @@ CSelfExtractingDlg::CSelfExtractingDlg(HWND parent, const RunSettings& settings,
       m_taskbarButtonCreated(RegisterWindowMessageW(L"TaskbarButtonCreated")) {}
 
 INT_PTR CSelfExtractingDlg::DoModal() {
-  if (m_settings.uiLevel > UiMinimal) return CDialog::DoModal();
-  if (!Create()) return 0;
-  PostStart();
-  return RunModalLoop();
+  INT_PTR code = -1;
+  HRESULT reason = S_OK;
+  if (m_settings.uiLevel > UiMinimal) {
+    code = CDialog::DoModal();
+    if (code == -1) reason = kestlib::HresultFromLastError();
+  } else if (!Create()) {
+    reason = kestlib::HresultFromLastError();
+  } else {
+    PostStart();
+    code = RunModalLoop();
+  }
+  if (!m_closed) OnNoRun(reason);
+  return code;
+}
+
+void CSelfExtractingDlg::OnNoRun(HRESULT creationFailure) {
+  // Without the window nothing was extracted and no setup ran (a session
+  // without a display, a desktop out of heap, common controls that did not
+  // start); a run whose window went early ended unfinished. Neither is a
+  // success, and there is no window for a box: the log says why.
+  const std::wstring why = m_windowMade ? L"The progress dialog ended before the run did."
+                                        : L"The progress dialog could not be created: " +
+                                              kestlib::SystemErrorText(creationFailure);
+  kestlib::WriteLog(kestlib::Severity::Error, why);
+  m_result = ExitPreparationFailed;
 }
 
 BOOL CSelfExtractingDlg::OnInitDialog() {
+  m_windowMade = true;
   CVistaDialog::OnInitDialog();
   // The shell's message comes from a process that may run with less rights.
   if (m_taskbarButtonCreated != 0)
@@ -385,5 +409,6 @@ void CSelfExtractingDlg::CreateTaskbarObject() {
 
 void CSelfExtractingDlg::Close(std::int32_t result, INT_PTR code) {
   m_result = result;
+  m_closed = true;
   EndDialog(code);
 }

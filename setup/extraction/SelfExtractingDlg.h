@@ -23,12 +23,15 @@ class CSelfExtractingDlg : public kestlib::CVistaDialog {
   CSelfExtractingDlg(HWND parent, const RunSettings& settings, const kestlib::IStringResources& strings);
 
   // Visible above UiMinimal; otherwise the dialog is created hidden and
-  // extracts at once. Read Result afterwards.
+  // extracts at once. Read Result afterwards: 0x20001004 when the dialog
+  // could not be created or ended before the run did.
   INT_PTR DoModal();
   std::int32_t Result() const { return m_result; }
 
  protected:
   BOOL OnInitDialog() override;
+  // Enter: the dialog has no OK; it closes only with the run's result.
+  void OnOK() override {}
   void OnCancel() override;
   bool HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
@@ -43,6 +46,8 @@ class CSelfExtractingDlg : public kestlib::CVistaDialog {
   std::wstring Text(const wchar_t* id) const { return m_strings.GetText(id); }
   void InitIcons(double scale);
   void InitLargeLayout();
+  // Logs why the run never got to its end and makes that its result.
+  void OnNoRun(HRESULT creationFailure);
   void PostStart();
   void StartExtraction();
   // The folder picker; true when the user chose the extraction folder.
@@ -75,6 +80,9 @@ class CSelfExtractingDlg : public kestlib::CVistaDialog {
   kestlib::ComPtr<ITaskbarList3> m_taskbar;
   UINT m_taskbarButtonCreated = 0;
   bool m_started = false;
+  bool m_windowMade = false;
+  // The run has set its result; until then it has none.
+  bool m_closed = false;
   // The cancel question is open; an extraction that ends meanwhile waits.
   bool m_askingCancel = false;
   bool m_extractDonePending = false;

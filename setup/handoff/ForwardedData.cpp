@@ -1,6 +1,5 @@
 #include "setup/handoff/ForwardedData.h"
 
-#include <algorithm>
 #include <exception>
 #include <system_error>
 #include <vector>
@@ -11,55 +10,27 @@
 #include "kestlib/Hresult.h"
 #include "kestlib/io/Utf8.h"
 #include "core/handoff/SignatureTag.h"
-#include "core/pe/PeImage.h"
 
 namespace {
 
 constexpr HRESULT kNoData = HRESULT_FROM_WIN32(ERROR_NO_MORE_ITEMS);
 constexpr HRESULT kInvalidData = HRESULT_FROM_WIN32(ERROR_INVALID_DATA);
 constexpr HRESULT kShortRead = HRESULT_FROM_WIN32(ERROR_HANDLE_EOF);
-constexpr HRESULT kNotExecutable = HRESULT_FROM_WIN32(ERROR_RESOURCE_DATA_NOT_FOUND);
-constexpr std::uint64_t kSlotWindow = 100 * 1024 * 1024;
-constexpr std::uint64_t kHeaderWindow = 64 * 1024;
 // Real signatures, nested ones included, take a few dozen KiB; a larger
 // table is not read for a tag.
 constexpr std::uint32_t kTableLimit = 1024 * 1024;
 
-// The names of the slots of the file, in directory order.
-HRESULT ListSlots(const std::wstring& path, std::vector<std::u16string>& slots) {
-  kestlib::UniqueFile file;
-  HRESULT hr = OpenFileWithRetry(path, file);
-  if (FAILED(hr)) return hr;
-  LARGE_INTEGER fileSize{};
-  if (!GetFileSizeEx(file.get(), &fileSize)) return kestlib::HresultFromLastError();
-  // An empty file cannot be mapped, and two bytes are needed for "MZ".
-  if (fileSize.QuadPart < 2) return kNotExecutable;
-  kestlib::MappedView view;
-  hr = view.Map(file.get(),
-                static_cast<std::uint32_t>(std::min<std::uint64_t>(fileSize.QuadPart, kSlotWindow)), 0,
-                0, PAGE_READONLY, FILE_MAP_READ);
-  if (FAILED(hr)) return hr;
-  const std::uint8_t* data = view.base();
-  if (data[0] != 'M' || data[1] != 'Z') return kNotExecutable;
-  kestlib::PeImage image;
-  if (kestlib::ParsePeImage(data, view.size(), image) != kestlib::PeError::None)
-    return HRESULT_FROM_WIN32(ERROR_BAD_EXE_FORMAT);
-  for (std::u16string& name :
-       kestlib::ListResourceNames(data, view.size(), image, kestlib::kResourceTypeRcdata)) {
-    if (forwarded::IsSlotName(name)) slots.push_back(std::move(name));
-  }
-  return S_OK;
-}
-
+// Lists and reads the slots through one open of the file: each further open
+// would wait for a scanner again.
 HRESULT ReadSlots(const std::wstring& path, forwarded::Values& values) {
   values.clear();
-  std::vector<std::u16string> slots;
-  HRESULT hr = ListSlots(path, slots);
+  ExecutableFile file;
+  HRESULT hr = file.Open(path, OpenAttempts::RetryWhileHeld);
   if (FAILED(hr)) return hr;
   std::vector<std::uint8_t> bytes;
-  for (const std::u16string& name : slots) {
-    hr = ReadResourceFromFile(path, kestlib::kResourceTypeRcdata, std::wstring(name.begin(), name.end()),
-                              bytes);
+  for (const std::u16string& name : file.ResourceNames(kestlib::kResourceTypeRcdata)) {
+    if (!forwarded::IsSlotName(name)) continue;
+    hr = file.ReadResource(kestlib::kResourceTypeRcdata, std::wstring(name.begin(), name.end()), bytes);
     if (FAILED(hr)) return hr;
     values[name] = forwarded::SlotText(bytes.data(), bytes.size());
   }
@@ -110,20 +81,12 @@ bool ReadAt(HANDLE file, std::uint64_t offset, std::vector<std::uint8_t>& bytes)
 // nothing for an unsigned file, a signature without a tag or a damaged one.
 forwarded::Values ReadTagValues(const std::wstring& path) {
   forwarded::Values values;
-  const kestlib::UniqueFile file(
-      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  LARGE_INTEGER fileSize{};
-  if (!file || !GetFileSizeEx(file.get(), &fileSize)) return values;
-  const std::uint64_t size = static_cast<std::uint64_t>(fileSize.QuadPart);
-  std::vector<std::uint8_t> header(static_cast<std::size_t>(std::min(size, kHeaderWindow)));
-  kestlib::PeImage image;
-  if (!ReadAt(file.get(), 0, header) ||
-      kestlib::ParsePeImage(header.data(), header.size(), image) != kestlib::PeError::None)
-    return values;
-  const auto table = kestlib::CertificateTable(image);
-  if (!table || table->size > kTableLimit || std::uint64_t{table->address} + table->size > size) return values;
+  ExecutableFile file;
+  if (FAILED(file.Open(path, OpenAttempts::Once))) return values;
+  const auto table = kestlib::CertificateTable(file.image());
+  if (!table || table->size > kTableLimit || std::uint64_t{table->address} + table->size > file.size()) return values;
   std::vector<std::uint8_t> bytes(table->size);
-  if (!ReadAt(file.get(), table->address, bytes) ||
+  if (!ReadAt(file.handle(), table->address, bytes) ||
       forwarded::ReadSignatureTag(bytes.data(), bytes.size(), values) != forwarded::TagResult::Read)
     return {};
   forwarded::DropEmptyValues(values);

@@ -3,6 +3,7 @@
 #include "setup/handoff/ForwardedData.h"
 #include "setup/extraction/WindowMessages.h"
 #include "setup/startup/TempFolder.h"
+#include "kestlib/Log.h"
 #include "kestlib/ProcessLaunch.h"
 
 namespace {
@@ -33,7 +34,7 @@ DWORD CSetupThread::Run() {
     ran = false;
     code = ERROR_NOT_ENOUGH_MEMORY;
   }
-  if (!m_info.cleanupFolder.empty()) RemoveRunFolder(m_info.cleanupFolder);
+  if (!m_info.cleanupFolder.empty()) CleanUpRunFolder(m_info.cleanupFolder);
   if (m_info.window) PostMessageW(m_info.window, WM_SFX_SETUP_DONE, code, ran ? 1 : 0);
   return 0;
 }
@@ -41,6 +42,9 @@ DWORD CSetupThread::Run() {
 bool CSetupThread::RunSetup(DWORD& code) {
   if (!m_info.valuesFilePath.empty()) WriteSetupValues(m_info.valuesFilePath);
 
+  // Logged before the start: a failure to log must not count as a failed
+  // start.
+  kestlib::WriteLog(kestlib::Severity::Info, L"Starting the setup '" + m_info.programPath + L"'.");
   // Through the shell for every kind of program, so that a setup whose
   // manifest demands administrator rights gets the elevation prompt.
   kestlib::ProcessInformation process;

@@ -7,9 +7,9 @@
 
 #include <functional>
 #include <string>
-#include <vector>
 
 #include "core/PathRules.h"
+#include "setup/startup/RunFolderRemoval.h"
 
 // Fills a draw with random words; false when the source fails.
 using RandomSource = std::function<bool(FolderNameDraw& draw)>;
@@ -23,18 +23,7 @@ bool SystemRandom(FolderNameDraw& draw);
 // bounded number of times.
 HRESULT CreateTempFolder(const std::wstring& parent, const RandomSource& random, std::wstring& folder);
 
-// Waits between two attempts to remove a run's folder; replaceable so tests
-// can stand in for the time that passes.
-using RemovalPause = std::function<void(DWORD milliseconds)>;
-
-// The pauses between the attempts, growing, 10 s in all: a virus scanner or
-// a process the setup left behind lets go of a file or the folder soon.
-const std::vector<DWORD>& RemovalPauses();
-
-// Removes the run's folder with everything in it, trying again after each
-// of RemovalPauses while a file or the folder is still held (sharing
-// violation, access denied, folder not empty). What is still left then is
-// marked for removal at the next restart, where the process may ask for
-// that. The log tells which. Returns S_OK when the folder is gone, else the
-// last failure.
-HRESULT RemoveRunFolder(const std::wstring& folder, const RemovalPause& pause = Sleep);
+// The removal at the end of a worker's run: RemoveRunFolder, and a
+// failure that it throws (out of memory while it builds paths or texts) is
+// logged and goes no further, so that the worker still reports its outcome.
+void CleanUpRunFolder(const std::wstring& folder) noexcept;

@@ -3,6 +3,7 @@
 // on Windows can hold.
 #include <gtest/gtest.h>
 
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -37,19 +38,40 @@ TEST(TopLevelItemsTest, KeepsOnlyTheItemsDirectlyInTheFolder) {
 
 }  // namespace
 
-TEST(PathNameProblemTest, NamesThePartWindowsCannotCreate) {
+// What the installer refuses of an item's path and why; the paths it
+// creates are held to the engine's own by a test of the stub.
+TEST(ItemPathProblemTest, SaysWhyAnItemWouldNotBeCreatedAsNamed) {
   struct Case {
     const wchar_t* path;
-    const wchar_t* part;  // empty: every part can be created
+    bool folder;
+    const wchar_t* problem;  // its beginning; empty: created as named
   };
-  for (const Case& c : {Case{L"docs\\nested\\readme.txt", L""}, Case{L"docs/q?.txt", L"q?.txt"},
-                        Case{L"CON\\readme.txt", L"CON"}, Case{L"nul.txt", L"nul.txt"},
-                        Case{L"a\\..\\b.txt", L""}, Case{L"C:drive.txt", L""},
-                        Case{L"a\\trailing. ", L"trailing. "}}) {
-    const std::wstring problem = PathNameProblem(c.path);
-    if (*c.part == L'\0')
-      EXPECT_EQ(problem, L"") << c.path;
-    else
-      EXPECT_EQ(problem.rfind(std::wstring(L"\"") + c.part + L"\":", 0), 0u) << c.path << L" gave " << problem;
+  for (const Case& c : {Case{L"docs/nested/readme.txt", false, L""}, Case{L"./dir/file", false, L""},
+                        Case{L".", true, L""}, Case{L"dir/", true, L""}, Case{L"a//b.txt", false, L""},
+                        Case{L"COM10", false, L""}, Case{L"CONSOLE.txt", false, L""},
+                        Case{L"../x", false, L"it climbs out"}, Case{L"sub\\..\\..\\x", false, L"it climbs out"},
+                        Case{L"/abs/x", false, L"it is an absolute path"},
+                        Case{L"C:/x.txt", false, L"it is an absolute path"},
+                        Case{L"C:x.txt", false, L"\"C:x.txt\" would be written as \"C_x.txt\""}, Case{L"dir/", false, L"it names no file"},
+                        Case{L"docs/q?.txt", false, L"\"q?.txt\" would be written as \"q_.txt\": its name holds the character ?"},
+                        Case{L"a:b", false, L"\"a:b\" would be written as \"a_b\""},
+                        Case{L"CON/readme.txt", false, L"\"CON\" would be written as \"_CON\": its name is reserved"},
+                        Case{L"com0.txt", false, L"\"com0.txt\" would be written as \"_com0.txt\""},
+                        Case{L"LPT0", true, L"\"LPT0\" would be written as \"_LPT0\""},
+                        Case{L"nul .tar.gz", false, L"\"nul .tar.gz\" would be written as \"_nul .tar.gz\""},
+                        Case{L"a/trailing. ", false, L"\"trailing. \" would be written as \"trailing__\": its name ends"},
+                        Case{L"tab\there", false, L"\"tab\there\" would be written as \"tab_here\": its name holds a control"}}) {
+    const std::wstring problem = ItemPathProblem(c.path, c.folder);
+    EXPECT_EQ(problem.substr(0, std::wcslen(c.problem)), c.problem) << c.path << L" gave " << problem;
+    EXPECT_EQ(problem.empty(), *c.problem == L'\0') << c.path << L" gave " << problem;
   }
+}
+
+TEST(ExtractedItemPathTest, DropsDotPartsAndRenamesAsTheEngineDoes) {
+  EXPECT_EQ(ExtractedItemPath(L"./dir/file", false), L"dir\\file");
+  EXPECT_EQ(ExtractedItemPath(L".", true), L"");
+  EXPECT_EQ(ExtractedItemPath(L"../a/../b", false), L"a\\b");
+  EXPECT_EQ(ExtractedItemPath(L"sub/COM0.txt", false), L"sub\\_COM0.txt");
+  EXPECT_EQ(ExtractedItemPath(L"C:\\x:y.", false), L"C_\\x_y_");
+  EXPECT_EQ(ExtractedItemPath(L"dir/", false), L"dir\\_");
 }

@@ -25,30 +25,21 @@ void PackInstaller(const std::filesystem::path& stub, const std::string& config,
   ASSERT_EQ(code, 0) << log;
 }
 
-namespace {
-
-std::wstring Environment(const wchar_t* name) {
-  wchar_t value[MAX_PATH] = {};
-  const DWORD length = GetEnvironmentVariableW(name, value, MAX_PATH);
-  return length < MAX_PATH ? std::wstring(value, length) : std::wstring();
+ScopedVariable::ScopedVariable(const wchar_t* name, const wchar_t* value) : m_name(name) {
+  const DWORD length = GetEnvironmentVariableW(name, nullptr, 0);
+  if (length > 0) {
+    std::wstring old(length, L'\0');
+    old.resize(GetEnvironmentVariableW(name, old.data(), length));
+    m_old = old;
+  }
+  SetEnvironmentVariableW(name, value);
 }
 
-void Restore(const wchar_t* name, const std::wstring& value) {
-  SetEnvironmentVariableW(name, value.empty() ? nullptr : value.c_str());
-}
-
-}  // namespace
+ScopedVariable::~ScopedVariable() { SetEnvironmentVariableW(m_name.c_str(), m_old ? m_old->c_str() : nullptr); }
 
 PrivateTempFolder::PrivateTempFolder(const std::filesystem::path& folder)
-    : m_folder(folder), m_oldTmp(Environment(L"TMP")), m_oldTemp(Environment(L"TEMP")) {
+    : m_folder(folder), m_tmp(L"TMP", folder.c_str()), m_temp(L"TEMP", folder.c_str()) {
   std::filesystem::create_directories(m_folder);
-  SetEnvironmentVariableW(L"TMP", m_folder.c_str());
-  SetEnvironmentVariableW(L"TEMP", m_folder.c_str());
-}
-
-PrivateTempFolder::~PrivateTempFolder() {
-  Restore(L"TMP", m_oldTmp);
-  Restore(L"TEMP", m_oldTemp);
 }
 
 std::set<std::wstring> PrivateTempFolder::RunFolders() const {

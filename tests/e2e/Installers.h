@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 
@@ -32,13 +33,26 @@ void PackInstaller(const std::filesystem::path& stub, const std::string& config,
                    const std::filesystem::path& archive = SETUPSFX_SAMPLE_ARCHIVE,
                    const std::wstring& options = L"");
 
+// Sets a variable of this process's environment, and so of the programs it
+// starts, or removes it (value null), until the holder goes.
+class ScopedVariable {
+ public:
+  ScopedVariable(const wchar_t* name, const wchar_t* value);
+  ~ScopedVariable();
+  ScopedVariable(const ScopedVariable&) = delete;
+  ScopedVariable& operator=(const ScopedVariable&) = delete;
+
+ private:
+  std::wstring m_name;
+  std::optional<std::wstring> m_old;
+};
+
 // Points TMP and TEMP of this process, and so of the installers it starts,
 // at a folder of their own, so that tests running side by side never see
 // each other's run folders. Restores both at the end.
 class PrivateTempFolder {
  public:
   explicit PrivateTempFolder(const std::filesystem::path& folder);
-  ~PrivateTempFolder();
   PrivateTempFolder(const PrivateTempFolder&) = delete;
   PrivateTempFolder& operator=(const PrivateTempFolder&) = delete;
 
@@ -47,8 +61,8 @@ class PrivateTempFolder {
 
  private:
   std::filesystem::path m_folder;
-  std::wstring m_oldTmp;
-  std::wstring m_oldTemp;
+  ScopedVariable m_tmp;
+  ScopedVariable m_temp;
 };
 
 // The "field=value" lines that the probe build of the stub wrote.

@@ -143,6 +143,8 @@ TEST_F(DeleteDirectoryTreeTest, DeleteDirectoryTree_RefusesVolumeRoot) {
   // A share root that does not exist: refused before any network access.
   EXPECT_EQ(E_INVALIDARG, DeleteDirectoryTree(L"\\\\no-such-server\\share\\", kCleanUp));
   EXPECT_EQ(E_INVALIDARG, DeleteDirectoryTree(L"\\\\?\\UNC\\no-such-server\\share", kCleanUp));
+  // Nor is one ever marked for removal at the next restart.
+  EXPECT_EQ(E_INVALIDARG, kestlib::RemoveTreeAtRestart(L"\\\\no-such-server\\share\\"));
 }
 
 TEST_F(DeleteDirectoryTreeTest, DeleteDirectoryTree_MissingFolderCountsAsRemoved) {

@@ -5,6 +5,8 @@
 
 #include <boost/json.hpp>
 
+#include "ArchiveCoders.h"
+#include "Errors.h"
 #include "SfxpackFixture.h"
 
 namespace sfxtest {
@@ -94,6 +96,60 @@ TEST_F(SfxpackCheckTest, Build_TakesEncipheredArchiveWithANote) {
     EXPECT_NE(err_.str().find("without the password"), std::string::npos) << err_.str();
     fs::remove(output_);
   }
+}
+
+// bsdtar's names: "./" prefixes are fine, paths that leave the folder or
+// that the installer would rename are not; 7-Zip's stored links neither.
+TEST_F(SfxpackCheckTest, Build_RefusesArchivedItemsTheInstallerWouldNotCreateAsNamed) {
+  UseReal7Zip();
+  if (IsSkipped()) return;
+  if (std::system("command -v bsdtar >/dev/null") != 0) GTEST_SKIP() << "no bsdtar on the PATH";
+  fs::create_directory(Path("payload"));
+  WriteText(Path("payload/setup.exe"), "MZ");
+  const struct {
+    std::string writer;  // run in the payload folder; the archive's path follows -cf or "a"
+    int code;
+    std::string fragment;
+  } cases[] = {
+      {"bsdtar --format 7zip -cf @ .", 0, ""},
+      {"bsdtar -P --format 7zip -s ',^,../,' -cf @ setup.exe", 1,
+       "holds \"../setup.exe\", which the installer would not create as named: it climbs out of the extraction folder"},
+      {"bsdtar -P --format 7zip -s ',^,/abs/,' -cf @ setup.exe", 1,
+       "holds \"/abs/setup.exe\", which the installer would not create as named: it is an absolute path"},
+      {"bsdtar --format 7zip -s ',^setup.exe$,LPT0.exe,' -cf @ setup.exe", 1,
+       "\"LPT0.exe\" would be written as \"_LPT0.exe\""},
+      {"ln -s setup.exe link.exe && 7zz a -bso0 -snl @ setup.exe link.exe", 1, "holds the symbolic link(s) \"link.exe\""},
+  };
+  for (const auto& c : cases) {
+    fs::remove(archive_);
+    std::string pack = "cd '" + Arg(Path("payload")) + "' && " + c.writer;
+    pack.replace(pack.find('@'), 1, "'" + Arg(archive_) + "'");
+    ASSERT_EQ(std::system(pack.c_str()), 0) << pack;
+    err_.str("");
+    EXPECT_EQ(BuildWith(kConfig, {}), c.code) << c.writer << ": " << err_.str();
+    EXPECT_NE(err_.str().find(c.fragment), std::string::npos) << err_.str();
+    fs::remove(output_);
+  }
+}
+
+// A coder outside the installer's list is named with its items and the
+// way to repack.
+TEST(ArchiveCodersTest, RefusesACoderTheInstallerCannotDecode) {
+  sfxpack::PayloadPaths listed;
+  listed.methods = {{"bin/a.exe", "BCJ LZMA2:24"}, {"doc/x.txt", "ZSTD:3"}, {"doc/y.txt", "ZSTD:3"}, {"e", ""}};
+  try {
+    sfxpack::RequireExtractableItems(listed, "archive \"p.7z\"");
+    ADD_FAILURE() << "accepted";
+  } catch (const sfxpack::PackError& e) {
+    EXPECT_EQ(std::string(e.what()).rfind("archive \"p.7z\" uses the method ZSTD, which the installer cannot decode, "
+                                          "for \"doc/x.txt\", \"doc/y.txt\"; repack it with methods it decodes (Copy, ",
+                                          0),
+              0u)
+        << e.what();
+    EXPECT_NE(std::string(e.what()).find("for example with 7zz a -m0=LZMA2 -mf=off"), std::string::npos);
+  }
+  listed.methods = {{"bin/a", "ARM64 LZMA2:24"}, {"bin/b", "RISCV BZip2"}, {"c", "Deflate64 7zAES:19"}};
+  EXPECT_NO_THROW(sfxpack::RequireExtractableItems(listed, "archive"));
 }
 
 }  // namespace

@@ -113,7 +113,8 @@ TEST_F(SfxpackInputTest, Build_FindsSetupFileWhateverTheCaseOfItsLetters) {
 TEST_F(SfxpackInputTest, Build_RefusesFolderItemsWindowsCannotCreateAndLinks) {
   const std::pair<const char*, const char*> items[] = {
       {"con", "CON"}, {"colon", "a:b.txt"}, {"question", "q?.txt"}, {"dot", "a."}, {"blank", "a "},
-      {"case", "Case.txt"}, {"case", "case.txt"}};
+      {"case", "Case.txt"}, {"case", "case.txt"}, {"com0", "com0.log"}, {"backslash", "a\\b.txt"},
+      {"latin1", "caf\xE9.txt"}};
   for (const auto& [folder, name] : items) {
     fs::create_directories(Path(folder));
     WriteText(Path(folder) / name, "x");
@@ -128,8 +129,12 @@ TEST_F(SfxpackInputTest, Build_RefusesFolderItemsWindowsCannotCreateAndLinks) {
   WriteText(Path("inside/setup.exe"), "MZ");
   fs::create_symlink("setup.exe", Path("inside/copy.exe"));
   Check({
-      {"", {"--folder", "@con"}, 1, "holds \"CON\", which Windows cannot create: its name is reserved for a device"},
-      {"", {"--folder", "@colon"}, 1, "holds \"a:b.txt\", which Windows cannot create: its name holds the character :"},
+      {"", {"--folder", "@con"}, 1, "holds \"CON\", which the installer would not create as named: \"CON\" would be "
+                                   "written as \"_CON\": its name is reserved for a device; rename it"},
+      {"", {"--folder", "@colon"}, 1, "\"a:b.txt\" would be written as \"a_b.txt\": its name holds the character :"},
+      {"", {"--folder", "@com0"}, 1, "\"com0.log\" would be written as \"_com0.log\": its name is reserved"},
+      {"", {"--folder", "@backslash"}, 1, "holds \"a\\b.txt\", whose name holds a backslash"},
+      {"", {"--folder", "@latin1"}, 1, "holds \"caf\xE9.txt\", whose name is not valid UTF-8"},
       {"", {"--folder", "@question"}, 1, "its name holds the character ?"},
       {"", {"--folder", "@dot"}, 1, "its name ends with a dot or a blank"},
       {"", {"--folder", "@blank"}, 1, "its name ends with a dot or a blank"},

@@ -197,7 +197,7 @@ int ListWithoutPassword(const fs::path& program, const fs::path& archive, std::s
 }
 
 // Each item's block begins with its path; a folder's attributes begin
-// with "D".
+// with "D", a link's Unix mode with "l"; its coders follow.
 PayloadPaths ItemPaths(const std::string& listing, bool* encrypted) {
   PayloadPaths paths;
   std::istringstream lines(listing);
@@ -205,13 +205,21 @@ PayloadPaths ItemPaths(const std::string& listing, bool* encrypted) {
   for (std::string line; std::getline(lines, line);) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (encrypted && line == "Encrypted = +") *encrypted = true;
+    const bool current = !paths.files.empty() && paths.files.back() == path;
     if (line.rfind("Path = ", 0) == 0) {
       path = line.substr(7);
+#ifdef _WIN32
+      // On Linux a backslash is part of a name.
       std::replace(path.begin(), path.end(), '\\', '/');
+#endif
       paths.files.push_back(path);
-    } else if (line.rfind("Attributes = D", 0) == 0 && !paths.files.empty() && paths.files.back() == path) {
+    } else if (line.rfind("Attributes = D", 0) == 0 && current) {
       paths.files.pop_back();
       paths.folders.push_back(path);
+    } else if (line.rfind("Attributes = ", 0) == 0 && line.find(" l", 13) != std::string::npos && current) {
+      paths.links.push_back(path);
+    } else if (line.rfind("Method = ", 0) == 0 && current) {
+      paths.methods.emplace_back(path, line.substr(9));
     }
   }
   return paths;

@@ -9,6 +9,7 @@
 
 #include <boost/locale/encoding_utf.hpp>
 
+#include "ArchiveCoders.h"
 #include "Archiver.h"
 #include "BlockIv.h"
 #include "Branding.h"
@@ -183,14 +184,16 @@ BuildResult BuildInstaller(const BuildOptions& options, std::ostream& notes) {
   if (options.folder.empty()) {
     FinalFileSize(layout, ArchiveSize(options.archive));
     paths = ArchivePaths(options, sevenZip, warnings, notes);
-    if (paths) RequireWindowsNames(*paths, "archive " + Quoted(options.archive));
+    if (paths) {
+      RequireExtractableItems(*paths, "archive " + Quoted(options.archive));
+      paths = RequireWindowsNames(*paths, "archive " + Quoted(options.archive));
+    }
   } else {
     if (!sevenZip)
       throw PackError("cannot find 7-Zip (7zz or 7z) on the PATH; install it or set SFXPACK_7Z "
                       "to the program's path");
     scan = ScanFolder(options.folder, options.followLinks);
-    RequireWindowsNames(scan->paths, "folder " + Quoted(options.folder));
-    paths = scan->paths;
+    paths = RequireWindowsNames(scan->paths, "folder " + Quoted(options.folder));
   }
   if (paths) ReviewSetupFiles(configText, *paths, warnings);
   // Before packing: a strict build of a large folder fails at once.
@@ -203,6 +206,8 @@ BuildResult BuildInstaller(const BuildOptions& options, std::ostream& notes) {
     packed.emplace(TemporaryFolder() / ("sfxpack-" + RandomName() + ".7z"));
     archive = packed->path();
     PackFolderFor(options, *scan, *sevenZip, archive, notes);
+    const std::string made = "the archive 7-Zip made of folder " + Quoted(options.folder);
+    RequireExtractableItems(ListArchive(*sevenZip, archive, made), made);
   }
   const std::uint64_t archiveSize = InputFileSize(archive, "archive");
   const payload::Iv iv = Reproducible(options) ? DerivedIv(configText, archive, archiveSize) : RandomIv();

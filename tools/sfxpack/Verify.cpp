@@ -5,6 +5,7 @@
 
 #include <boost/locale/encoding_utf.hpp>
 
+#include "ArchiveCoders.h"
 #include "Archiver.h"
 #include "ConfigReview.h"
 #include "ConfigText.h"
@@ -221,7 +222,19 @@ class Verifier {
       else if (!test.dataTested)
         Note("the archive is enciphered: its structure was checked, its data cannot be tested without the "
              "password");
-      return std::move(test.paths);
+      if (test.paths) return CheckExtractable(*test.paths);
+      return std::nullopt;
+    } catch (const PackError& e) {
+      Fault(e.what());
+    }
+    return std::nullopt;
+  }
+
+  // The paths the installer creates, once it can create them all as named.
+  std::optional<PayloadPaths> CheckExtractable(const PayloadPaths& listed) {
+    try {
+      RequireExtractableItems(listed, "the archive");
+      return RequireWindowsNames(listed, "the archive");
     } catch (const PackError& e) {
       Fault(e.what());
     }

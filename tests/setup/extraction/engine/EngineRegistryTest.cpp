@@ -1,6 +1,6 @@
 // The archive engine library: it registers the 7z format and exactly the
-// decoders our archives use, and it extracts real archives through the
-// common extraction layer.
+// decoders of the builder's list, it makes the paths of the portable rule,
+// and it extracts real archives through the common extraction layer.
 
 #include <Common/Common.h>
 
@@ -9,10 +9,14 @@
 #include <7zip/Common/RegisterCodec.h>
 #include <7zip/IPassword.h>
 #include <7zip/UI/Common/Extract.h>
+#include <7zip/UI/Common/ExtractingFilePath.h>
 #include <7zip/UI/Common/IFileExtractCallback.h>
 #include <7zip/UI/Common/LoadCodecs.h>
 
 #include <gtest/gtest.h>
+
+#include "core/PathRules.h"
+#include "core/payload/Decoders.h"
 
 #include <algorithm>
 #include <atomic>
@@ -20,6 +24,7 @@
 #include <fstream>
 #include <iterator>
 #include <set>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -223,18 +228,20 @@ TEST(EngineRegistry, LoadsThe7zFormatOnly)
   EXPECT_STREQ(codecs->Formats[0].Name.Ptr(), L"7z");
 }
 
-TEST(EngineRegistry, RegistersExactlyTheDecodersOf7zArchives)
+// The builder refuses archives by that list: what it lets through, the
+// stub decodes.
+TEST(EngineRegistry, RegistersExactlyTheListedDecoders)
 {
-  std::multiset<std::string> names;
+  std::multiset<std::pair<UInt64, std::string>> registered;
   for (unsigned i = 0; i < g_NumCodecs; i++)
   {
-    names.insert(g_Codecs[i]->Name);
+    registered.emplace(g_Codecs[i]->Id, g_Codecs[i]->Name);
     EXPECT_NE(g_Codecs[i]->CreateDecoder, nullptr) << g_Codecs[i]->Name;
   }
-  const std::multiset<std::string> expected = {
-    "Copy", "Delta", "BCJ", "BCJ2", "PPC", "IA64", "ARM", "ARMT", "SPARC",
-    "Swap2", "Swap4", "LZMA", "LZMA2", "PPMD", "7zAES"};
-  EXPECT_EQ(names, expected);
+  std::multiset<std::pair<UInt64, std::string>> listed;
+  for (const payload::Decoder &decoder : payload::Decoders())
+    listed.emplace(decoder.id, std::string(decoder.name));
+  EXPECT_EQ(registered, listed);
 }
 
 // Copy and the byte swaps are their own inverse and register one factory
@@ -246,6 +253,25 @@ TEST(EngineRegistry, RegistersNoEncoders)
     const CCodecInfo &codec = *g_Codecs[i];
     EXPECT_TRUE(codec.CreateEncoder == nullptr || codec.CreateEncoder == codec.CreateDecoder)
         << codec.Name;
+  }
+}
+
+// The portable rule gives every name the path the engine itself makes of
+// it (full paths into an output folder: not absolute, no empty prefixes).
+TEST(EnginePaths, AreThePortableRulesPathsForEveryName)
+{
+  for (const wchar_t *name :
+       {L"docs\\nested\\deep.txt", L"./dir/file", L".", L"a/./b", L"..\\x.txt", L"a\\..\\..\\x.txt",
+        L"\\x.txt", L"C:\\x.txt", L"C:x.txt", L"\\\\server\\share\\x.txt", L"\\\\?\\C:\\x", L"a.txt:evil",
+        L"a//b", L"dir/", L"", L"...", L"trail. ", L"q?<>|\"*.txt", L"tab\there", L"CON", L"con.txt", L"CON .txt",
+        L"CON ", L"CONx", L"nul.tar.gz", L"Aux", L"PRN.", L"COM0", L"com9.log", L"COM10", L"LPT0.txt", L"lpt1 .x",
+        L"COM", L"COM\u00b9", L"sub\\COM1\\x", L"\u00e9t\u00e9.txt", L"a\uf05cb.txt"}) {
+    for (const bool folder : {false, true}) {
+      UStringVector parts;
+      SplitPathToParts(UString(name), parts);
+      Correct_FsPath(false, false, parts, folder);
+      EXPECT_EQ(ExtractedItemPath(name, folder), MakePathFromParts(parts).Ptr()) << name << L" " << folder;
+    }
   }
 }
 
@@ -266,7 +292,8 @@ TEST_P(EngineDecoding, ReproducesThePackedTree)
 
 INSTANTIATE_TEST_SUITE_P(Methods, EngineDecoding,
     ::testing::Values("copy", "lzma", "lzma2-bcj", "bcj2", "ppmd", "delta", "ppc", "ia64",
-        "arm", "armt", "sparc", "swap2", "swap4", "aes"),
+        "arm", "armt", "sparc", "arm64", "riscv", "swap2", "swap4", "bzip2", "deflate", "deflate64",
+        "aes"),
     [](const ::testing::TestParamInfo<const char *> &info) {
       std::string name = info.param;
       std::replace(name.begin(), name.end(), '-', '_');
