@@ -17,6 +17,7 @@ constexpr std::size_t kSectionHeaderSize = 40;
 constexpr std::size_t kMaxDirectories = 16;
 constexpr std::uint32_t kSubdirectoryFlag = 0x80000000u;
 constexpr std::uint32_t kNameFlag = 0x80000000u;
+constexpr std::uint32_t kMinFileAlignment = 512, kMaxFileAlignment = 64 * 1024;
 
 // A byte range with little-endian reads. Offsets are 64-bit so that sums of
 // two hostile 32-bit fields cannot wrap before they are checked.
@@ -219,6 +220,9 @@ const char* DescribePeError(PeError error) {
     case PeError::NoPeSignature: return "no PE signature";
     case PeError::UnknownOptionalHeader: return "neither a PE32 nor a PE32+ image";
     case PeError::SectionTableOutOfRange: return "the section table lies outside the file";
+    case PeError::BadAlignment:
+      return "its alignments are not ones the PE format allows (FileAlignment a power of two from 512 to "
+             "64 KiB, SectionAlignment a power of two of at least FileAlignment)";
   }
   return "unknown PE error";
 }
@@ -252,6 +256,12 @@ PeError ParsePeImage(const std::uint8_t* data, std::size_t size, PeImage& image)
   if (magic != kPe32Magic && magic != kPe32PlusMagic) return PeError::UnknownOptionalHeader;
   const std::size_t fixedSize = magic == kPe32Magic ? kPe32FixedSize : kPe32PlusFixedSize;
   if (optSize < fixedSize || !b.Has(opt, optSize)) return PeError::UnknownOptionalHeader;
+  // Sizes rounded up to hostile alignments would reach gigabytes.
+  const std::uint32_t sectionAlignment = b.U32(opt + 32), fileAlignment = b.U32(opt + 36);
+  const auto powerOfTwo = [](std::uint32_t v) { return v != 0 && (v & (v - 1)) == 0; };
+  if (!powerOfTwo(fileAlignment) || fileAlignment < kMinFileAlignment || fileAlignment > kMaxFileAlignment ||
+      !powerOfTwo(sectionAlignment) || sectionAlignment < fileAlignment)
+    return PeError::BadAlignment;
 
   const std::uint16_t sectionCount = b.U16(pe + 6);
   const std::uint64_t table = opt + optSize;
@@ -265,6 +275,8 @@ PeError ParsePeImage(const std::uint8_t* data, std::size_t size, PeImage& image)
   result.optionalHeader = static_cast<std::uint32_t>(opt);
   result.directoryTable = static_cast<std::uint32_t>(opt + fixedSize);
   result.sizeOfHeaders = b.U32(opt + 60);
+  result.sectionAlignment = sectionAlignment;
+  result.fileAlignment = fileAlignment;
   const std::size_t directoryCount =
       std::min<std::size_t>({b.U32(opt + fixedSize - 4), kMaxDirectories, (optSize - fixedSize) / 8});
   for (std::size_t i = 0; i < directoryCount; ++i) {

@@ -30,6 +30,7 @@ enum class PeError {
   NoPeSignature,       // no "PE\0\0" at that offset
   UnknownOptionalHeader,  // optional header too short, or neither PE32 nor PE32+
   SectionTableOutOfRange,
+  BadAlignment,  // an alignment that is no power of two, or out of the PE format's range
 };
 
 // A short English description, for messages.
@@ -58,12 +59,15 @@ struct PeImage {
   std::uint32_t optionalHeader = 0;      // file offset of the optional header
   std::uint32_t directoryTable = 0;      // file offset of the first data directory
   std::uint32_t sizeOfHeaders = 0;
+  std::uint32_t sectionAlignment = 0;  // checked: powers of two, as the format allows
+  std::uint32_t fileAlignment = 0;
   std::vector<PeSection> sections;
   std::vector<DataDirectory> directories;  // at most 16
 };
 
 // Parses the DOS header, the PE header, the optional header of a PE32 or
-// PE32+ image and the section table; all of them must lie inside the bytes. Section
+// PE32+ image and the section table; all of them must lie inside the bytes,
+// and the alignments must be ones the format allows. Section
 // raw data may lie beyond them (the caller may hold only a prefix of the
 // file): compare ImageEnd with the size where that matters.
 PeError ParsePeImage(const std::uint8_t* data, std::size_t size, PeImage& image);

@@ -17,11 +17,8 @@ void Put32(std::vector<std::uint8_t>& out, std::size_t o, std::uint32_t v) {
   Put16(out, o, v & 0xFFFF);
   Put16(out, o + 2, v >> 16);
 }
-std::uint32_t Get32(const std::uint8_t* d, std::size_t o) {
-  return static_cast<std::uint32_t>(d[o] | d[o + 1] << 8 | d[o + 2] << 16) |
-         static_cast<std::uint32_t>(d[o + 3]) << 24;
-}
-std::uint64_t AlignUp(std::uint64_t v, std::uint32_t a) { return a ? (v + a - 1) / a * a : v; }
+// a is a power of two: ParsePeImage checked it.
+std::uint64_t AlignUp(std::uint64_t v, std::uint32_t a) { return (v + a - 1) / a * a; }
 
 // Windows requires named entries first, by name, then ids ascending.
 struct KeyLess {
@@ -180,10 +177,10 @@ std::optional<std::vector<std::uint8_t>> ReplaceResources(const std::uint8_t* da
   const std::vector<std::uint8_t> section = SectionWriter(types, rsrc.virtualAddress).Write();
 
   const std::uint32_t optional = image.optionalHeader;
-  const std::uint32_t sectionAlignment = Get32(data, optional + 32);
-  const std::uint32_t fileAlignment = Get32(data, optional + 36);
-  const std::uint64_t rawSize = AlignUp(section.size(), fileAlignment);
-  std::uint64_t imageSize = AlignUp(std::uint64_t{rsrc.virtualAddress} + section.size(), sectionAlignment);
+  const std::uint64_t rawSize = AlignUp(section.size(), image.fileAlignment);
+  std::uint64_t imageSize = AlignUp(std::uint64_t{rsrc.virtualAddress} + section.size(), image.sectionAlignment);
+  if (std::uint64_t{rsrc.rawOffset} + rawSize > 0xFFFFFFFFu || imageSize > 0xFFFFFFFFu) return std::nullopt;
+
   std::vector<std::uint8_t> out(data, data + rsrc.rawOffset);
   out.insert(out.end(), section.begin(), section.end());
   out.resize(static_cast<std::size_t>(rsrc.rawOffset + rawSize), 0);
@@ -195,7 +192,7 @@ std::optional<std::vector<std::uint8_t>> ReplaceResources(const std::uint8_t* da
     const PeSection& reloc = image.sections.back();
     const std::uint64_t address = imageSize;
     const std::uint64_t rawOffset = out.size();
-    imageSize = AlignUp(address + std::max(reloc.virtualSize, reloc.rawSize), sectionAlignment);
+    imageSize = AlignUp(address + std::max(reloc.virtualSize, reloc.rawSize), image.sectionAlignment);
     if (address > 0xFFFFFFFFu || rawOffset + reloc.rawSize > 0xFFFFFFFFu) return std::nullopt;
     out.insert(out.end(), data + reloc.rawOffset, data + reloc.rawOffset + reloc.rawSize);
     Put32(out, header + 40 + 12, static_cast<std::uint32_t>(address));

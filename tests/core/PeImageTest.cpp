@@ -94,6 +94,22 @@ TEST(ParsePeImage, RefusesUnknownOptionalHeaderAndHugeSectionCount) {
   EXPECT_EQ(Parse(sections), PeError::SectionTableOutOfRange);
 }
 
+// Sizes rounded up to them would reach gigabytes before anything is checked.
+TEST(ParsePeImage, RefusesAlignmentsThePeFormatDoesNotAllow) {
+  const std::pair<std::uint32_t, std::uint32_t> alignments[] = {  // section, file
+      {0, 0xFFFF0000u}, {0x1000, 0}, {0x1000, 0x300}, {0x1000, 0x100}, {0x20000, 0x20000}, {0x100, 0x200}, {0x1800, 0x200}};
+  for (const auto& [section, file] : alignments) {
+    auto bytes = Image().bytes;
+    WriteLe32(bytes, kOptionalHeader + 32, section);
+    WriteLe32(bytes, kOptionalHeader + 36, file);
+    EXPECT_EQ(Parse(bytes), PeError::BadAlignment) << section << ", " << file;
+  }
+  auto large = Image().bytes;
+  WriteLe32(large, kOptionalHeader + 32, 0x10000);
+  WriteLe32(large, kOptionalHeader + 36, 0x10000);
+  EXPECT_EQ(Parse(large), PeError::None);
+}
+
 TEST(ParsePeImage, TakesNoMoreDirectoriesThanTheHeaderHolds) {
   auto bytes = Image().bytes;
   WriteLe32(bytes, kOptionalHeader + 92, 0xFFFFFFFFu);

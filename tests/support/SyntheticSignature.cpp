@@ -4,7 +4,6 @@
 #include <initializer_list>
 #include <iterator>
 
-#include "core/pe/PeImage.h"
 
 namespace testsupport {
 namespace {
@@ -55,17 +54,6 @@ Bytes SignatureTable(const Bytes& unsignedAttributes) {
 
 Bytes NestedSignature() {
   return Der(0x30, Join({Der(0x06, kNestedOid), Der(0x31, Der(0x30, Bytes(300, 0x5A)))}));
-}
-
-void AppendSignature(Bytes& image) {
-  kestlib::PeImage pe;
-  kestlib::ParsePeImage(image.data(), image.size(), pe);
-  image.resize((image.size() + 7) / 8 * 8, 0);
-  const Bytes table = SignatureTable();
-  const std::size_t entry = pe.directoryTable + 8 * kestlib::kDirectorySecurity;
-  PutU32(image, entry, image.size());
-  PutU32(image, entry + 4, table.size());
-  std::copy(table.begin(), table.end(), std::back_inserter(image));
 }
 
 }  // namespace testsupport

@@ -1,6 +1,6 @@
 // Certificate tables shaped like the ones signing tools write, with
 // stand-ins for the certificates and the signature bytes: enough for the
-// code that tags a signature, which never checks it.
+// code that edits a tag into the DER, which does not check the signature.
 #pragma once
 
 #include <cstdint>
@@ -17,9 +17,5 @@ std::vector<std::uint8_t> SignatureTable(const std::vector<std::uint8_t>& unsign
 
 // An unauthenticated attribute holding a nested signature (as a stand-in).
 std::vector<std::uint8_t> NestedSignature();
-
-// Pads a PE image to 8 bytes and appends a SignatureTable as its
-// certificate table.
-void AppendSignature(std::vector<std::uint8_t>& image);
 
 }  // namespace testsupport

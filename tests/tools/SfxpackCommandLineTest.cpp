@@ -88,9 +88,30 @@ TEST(CommandLine, BuildNamesWhatIsMissingOrWrong) {
   EXPECT_EQ(UsageMessage(With(kBuild, {"--folder", "d"})),
             "build takes --archive or --folder, not both");
   EXPECT_EQ(UsageMessage(With(kBuild, {"--stub", "t.exe"})), "--stub is given more than once");
-  EXPECT_EQ(UsageMessage(With(kBuild, {"--stubb"})), "unknown option \"--stubb\" for build");
+  EXPECT_EQ(UsageMessage(With(kBuild, {"--stubb"})), "unknown option \"--stubb\" for build; did you mean --stub?");
   EXPECT_EQ(UsageMessage(With(kBuild, {"--folder"})), "--folder needs a value");
   EXPECT_EQ(UsageMessage(With(kBuild, {"x.exe"})), "unexpected argument \"x.exe\" for build");
+}
+
+// One parser for every command: a forgotten value, "--", a help switch
+// as a value and a slip of the keyboard.
+TEST(CommandLine, EveryCommandGuardsItsOptionsAlike) {
+  const std::pair<std::vector<std::string>, const char*> cases[] = {
+      {{"tag", "x.exe", "--value", "A=1", "--output", "--in-place"},
+       "--output needs a value, not the option --in-place (write --output=--in-place if that is really meant)"},
+      {With(kBuild, {"--product-name", "-h"}), "--product-name needs a value, not the option -h (write --product-name=-h if that is really meant)"},
+      {{"inspect", "--jsn", "x.exe"}, "unknown option \"--jsn\" for inspect; did you mean --json?"},
+      {{"tag", "x.exe", "--in-plac"}, "unknown option \"--in-plac\" for tag; did you mean --in-place?"},
+      {{"verify", "--json", "x.exe"}, "unknown option \"--json\" for verify"},
+      {{"inspect", "--", "--json"}, "accepted"},
+      {{"tag", "--", "-x.exe", "--value", "A=1"}, "tag takes exactly one installer"},
+  };
+  for (const auto& [args, message] : cases) EXPECT_EQ(UsageMessage(args), message);
+  EXPECT_EQ(ParseCommandLine({"inspect", "--", "--json"}).inspect.file, "--json");
+  EXPECT_EQ(ParseCommandLine({"build", "--product-name=-h", "--config", "c", "--archive", "a", "--output", "o"})
+                .build.branding.fields.front().second,
+            "-h");
+  EXPECT_EQ(ParseCommandLine({"tag", "x.exe", "--help"}).helpFor, Command::Tag);
 }
 
 TEST(CommandLine, InspectTakesExactlyOneFile) {

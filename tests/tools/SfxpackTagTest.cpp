@@ -5,10 +5,10 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "AuthenticodeSigner.h"
 #include "Inspect.h"
 #include "SfxpackFixture.h"
 #include "SyntheticPe.h"
-#include "SyntheticSignature.h"
 #include "core/pe/PeChecksum.h"
 #include "core/pe/PeImage.h"
 
@@ -21,7 +21,7 @@ class SfxpackTagTest : public SfxpackTest {
     SfxpackTest::SetUp();
     ASSERT_EQ(Build(), 0) << err_.str();
     std::vector<std::uint8_t> bytes = ReadBytes(output_);
-    testsupport::AppendSignature(bytes);
+    testsupport::SignImage(bytes);
     signed_ = Path("signed.exe");
     WriteBytes(signed_, bytes);
     fs::remove(output_);
@@ -74,23 +74,30 @@ TEST_F(SfxpackTagTest, InPlaceAndOutputGiveTheSameFile) {
 }
 
 TEST_F(SfxpackTagTest, RefusesWhatItCannotTag) {
-  std::vector<std::uint8_t> appended = ReadBytes(signed_), damaged = appended;
+  std::vector<std::uint8_t> appended = ReadBytes(signed_), damaged = appended, changed = appended;
   appended.push_back(0);
-  damaged[damaged.size() - testsupport::SignatureTable().size() + 9] ^= 0x7F;  // the outer DER length
+  kestlib::PeImage image;
+  ASSERT_EQ(kestlib::ParsePeImage(damaged.data(), damaged.size(), image), kestlib::PeError::None);
+  const std::uint32_t table = kestlib::CertificateTable(image)->address;
+  damaged[table + 9] ^= 0x7F;  // the outer DER length
+  changed[table - 1] ^= 1;     // a byte the signature covers
   WriteBytes(Path("appended.exe"), appended);
   WriteBytes(Path("damaged.exe"), damaged);
+  WriteBytes(Path("changed.exe"), changed);
   ASSERT_EQ(Build(), 0) << err_.str();
   fs::rename(output_, Path("unsigned.exe"));
   inputs_ = FolderContents();
   const struct {
     const char* file;
     std::vector<std::string> values;
-    const char* phrase;
+    std::string phrase;
   } refusals[] = {
       {"unsigned.exe", {"a=1"}, "is not signed: tag writes into a signature. For an unsigned installer, give the "
                                 "values to build with --slot"},
       {"appended.exe", {"a=1"}, "does not end the file"},
       {"damaged.exe", {"a=1"}, "is malformed"},
+      {"changed.exe", {"a=1"}, "the signature of \"" + Arg(Path("changed.exe")) + "\" does not pass: the digest it "
+                               "signs is not the file's sha256 Authenticode hash"},
       {"signed.exe", {"a=" + std::string(9000, 'x')}, "a tag holds at most that"},
       {"signed.exe", {"a=two\nlines"}, "breaks a line"},
   };

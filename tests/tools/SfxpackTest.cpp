@@ -6,7 +6,9 @@
 
 #include <boost/json.hpp>
 
+#include "Errors.h"
 #include "Inspect.h"
+#include "Layout.h"
 #include "core/payload/PayloadFormat.h"
 #include "core/pe/PeChecksum.h"
 #include "core/pe/PeImage.h"
@@ -219,6 +221,29 @@ TEST_F(SfxpackTest, Build_RefusesArchiveBeginningAtFourMiB) {
 TEST_F(SfxpackTest, Build_RefusesEndMarkerBeyondTheScan) {
   WriteBytes(archive_, {payload::k7zSignature.begin(), payload::k7zSignature.begin() + 5});
   ExpectRefused(Build(), "the end marker would stand at offset");
+}
+
+// Windows starts no program file of 4 GiB, and a signature cannot cover
+// one: refused before anything is written (the archive is sparse).
+TEST_F(SfxpackTest, Build_RefusesInstallerOfFourGiBAndInspectFaultsOne) {
+  fs::resize_file(archive_, sfxpack::kFileLimit - 1000);
+  ExpectRefused(Build(), "at or over Windows' limit of 4 GiB (4294967296 bytes)");
+  WriteBytes(archive_, FakeArchive());
+  ASSERT_EQ(Build(), 0) << err_.str();
+  fs::resize_file(output_, sfxpack::kFileLimit);
+  EXPECT_EQ(Run({"inspect", Arg(output_)}), 1);
+  EXPECT_NE(err_.str().find("the file has 4294967296 bytes, at or over Windows' limit"), std::string::npos)
+      << err_.str();
+}
+
+TEST(CheckInstallerSize, WarnsWhenASignatureMayNotFitAndRefusesTheLimit) {
+  EXPECT_FALSE(sfxpack::CheckInstallerSize(sfxpack::kFileLimit - sfxpack::kSignatureRoom));
+  for (const std::uint64_t size : {sfxpack::kFileLimit - sfxpack::kSignatureRoom + 1, sfxpack::kFileLimit - 1}) {
+    const auto warning = sfxpack::CheckInstallerSize(size);
+    ASSERT_TRUE(warning) << size;
+    EXPECT_NE(warning->find("a signature may not fit"), std::string::npos) << *warning;
+  }
+  EXPECT_THROW(sfxpack::CheckInstallerSize(sfxpack::kFileLimit), sfxpack::PackError);
 }
 
 TEST_F(SfxpackTest, Build_RefusesOutputThatIsAnInput) {

@@ -138,6 +138,11 @@ void PackFolderFor(const BuildOptions& options, const FolderScan& scan, const fs
   PackFolder(sevenZip, source, archive, settings);
 }
 
+void RequireNoWarnings(const BuildOptions& options, const Warnings& warnings) {
+  if (options.strict && warnings.count() > 0)
+    throw PackError(std::to_string(warnings.count()) + " warning(s) with --strict; nothing written");
+}
+
 void WarnAboutUnreadSlots(const BuildOptions& options, const std::string& configText, Warnings& warnings) {
   if (options.slots.empty() && !options.trailingData) return;
   ConfigStore store;
@@ -182,7 +187,7 @@ BuildResult BuildInstaller(const BuildOptions& options, std::ostream& notes) {
   std::optional<FolderScan> scan;
   std::optional<PayloadPaths> paths;
   if (options.folder.empty()) {
-    FinalFileSize(layout, ArchiveSize(options.archive));
+    CheckInstallerSize(FinalFileSize(layout, ArchiveSize(options.archive)) + trailingBlock.size());
     paths = ArchivePaths(options, sevenZip, warnings, notes);
     if (paths) {
       RequireExtractableItems(*paths, "archive " + Quoted(options.archive));
@@ -196,9 +201,10 @@ BuildResult BuildInstaller(const BuildOptions& options, std::ostream& notes) {
     paths = RequireWindowsNames(scan->paths, "folder " + Quoted(options.folder));
   }
   if (paths) ReviewSetupFiles(configText, *paths, warnings);
+  // Stored without compression, a folder's archive holds at least every byte.
+  if (scan && options.level == 0) CheckInstallerSize(layout.archiveOffset + FileBytes(*scan) + trailingBlock.size());
   // Before packing: a strict build of a large folder fails at once.
-  if (options.strict && warnings.count() > 0)
-    throw PackError(std::to_string(warnings.count()) + " warning(s) with --strict; nothing written");
+  RequireNoWarnings(options, warnings);
 
   fs::path archive = options.archive;
   std::optional<RemoveOnExit> packed;  // the archive made from --folder, removed at the end
@@ -215,6 +221,10 @@ BuildResult BuildInstaller(const BuildOptions& options, std::ostream& notes) {
   // The size record counts the trailing block too: it ends the file.
   const std::uint64_t fileSize = FinalFileSize(layout, archiveSize) + trailingBlock.size();
   if (options.trailingData) RequireTrailingWindow(fileSize);
+  if (const std::optional<std::string> warning = CheckInstallerSize(fileSize)) {
+    warnings.Add("signature-room", *warning);
+    RequireNoWarnings(options, warnings);
+  }
 
   CheckInterrupt();
   RecordFileSize(stub, fileSize);

@@ -55,6 +55,16 @@ struct Invocation {
   TagOptions tag;
 };
 
+// A row of a command's option table.
+struct OptionInfo {
+  const char* name;   // "--stub"
+  const char* value;  // "FILE"; nullptr for a switch
+  const char* help;
+};
+
+// The options of command, from the table its parser reads.
+std::vector<OptionInfo> CommandOptions(Command command);
+
 // Arguments after the program name, in UTF-8. Throws UsageError.
 Invocation ParseCommandLine(const std::vector<std::string>& args);
 

@@ -15,6 +15,7 @@
 #include <windows.h>
 #else
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -257,6 +258,86 @@ void PendingFile::Commit() {
   if (ec) throw PackError("cannot replace " + Quoted(target_) + ": " + ec.message());
   temp_.Release();
 }
+
+#ifdef _WIN32
+FileEditor::FileEditor(const fs::path& path)
+    : path_(path),
+      handle_(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                          FILE_ATTRIBUTE_NORMAL, nullptr)) {
+  if (handle_ == INVALID_HANDLE_VALUE) Fail("cannot open", static_cast<int>(GetLastError()));
+}
+
+FileEditor::~FileEditor() { CloseHandle(handle_); }
+
+void FileEditor::Fail(const std::string& what, int error) const {
+  throw PackError(what + " " + Quoted(path_) + ": " + std::system_category().message(error));
+}
+
+void FileEditor::Reserve(std::uint64_t size) {
+  LARGE_INTEGER current;
+  if (!GetFileSizeEx(handle_, &current)) Fail("cannot read the size of", static_cast<int>(GetLastError()));
+  // A longer end of file is allocated at once: Windows files are not sparse unless asked.
+  if (static_cast<std::uint64_t>(current.QuadPart) < size) Resize(size);
+}
+
+void FileEditor::Write(std::uint64_t offset, const std::uint8_t* data, std::size_t size) {
+  for (std::size_t done = 0; done < size;) {
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(offset + done);
+    at.OffsetHigh = static_cast<DWORD>((offset + done) >> 32);
+    DWORD written = 0;
+    const DWORD part = static_cast<DWORD>(std::min<std::size_t>(size - done, 1 << 30));
+    if (!WriteFile(handle_, data + done, part, &written, &at) || written == 0)
+      Fail("cannot write", static_cast<int>(GetLastError()));
+    done += written;
+  }
+}
+
+void FileEditor::Resize(std::uint64_t size) {
+  LARGE_INTEGER end;
+  end.QuadPart = static_cast<LONGLONG>(size);
+  if (!SetFilePointerEx(handle_, end, nullptr, FILE_BEGIN) || !SetEndOfFile(handle_))
+    Fail("cannot change the size of", static_cast<int>(GetLastError()));
+}
+
+void FileEditor::Sync() {
+  if (!FlushFileBuffers(handle_)) Fail("cannot write", static_cast<int>(GetLastError()));
+}
+#else
+FileEditor::FileEditor(const fs::path& path) : path_(path), fd_(open(path.c_str(), O_RDWR | O_CLOEXEC)) {
+  if (fd_ < 0) Fail("cannot open", errno);
+}
+
+FileEditor::~FileEditor() { close(fd_); }
+
+void FileEditor::Fail(const std::string& what, int error) const {
+  throw PackError(what + " " + Quoted(path_) + ": " + std::generic_category().message(error));
+}
+
+void FileEditor::Reserve(std::uint64_t size) {
+  struct stat status;
+  if (fstat(fd_, &status) != 0) Fail("cannot read the size of", errno);
+  if (static_cast<std::uint64_t>(status.st_size) >= size) return;
+  if (const int error = posix_fallocate(fd_, 0, static_cast<off_t>(size))) Fail("cannot make room in", error);
+}
+
+void FileEditor::Write(std::uint64_t offset, const std::uint8_t* data, std::size_t size) {
+  for (std::size_t done = 0; done < size;) {
+    const ssize_t written = pwrite(fd_, data + done, size - done, static_cast<off_t>(offset + done));
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) Fail("cannot write", written < 0 ? errno : ENOSPC);
+    done += static_cast<std::size_t>(written);
+  }
+}
+
+void FileEditor::Resize(std::uint64_t size) {
+  if (ftruncate(fd_, static_cast<off_t>(size)) != 0) Fail("cannot change the size of", errno);
+}
+
+void FileEditor::Sync() {
+  if (fsync(fd_) != 0) Fail("cannot write", errno);
+}
+#endif
 
 fs::path TemporaryFolder() {
   std::error_code ec;

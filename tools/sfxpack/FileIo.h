@@ -111,4 +111,31 @@ class PendingFile {
   kestlib::PeChecksum checksum_;
 };
 
+// An existing file opened for editing in place; every failure throws
+// PackError naming the file and the system's reason.
+class FileEditor {
+ public:
+  explicit FileEditor(const std::filesystem::path& path);
+  ~FileEditor();
+  FileEditor(const FileEditor&) = delete;
+  FileEditor& operator=(const FileEditor&) = delete;
+  // Makes the file size bytes long, with the space allocated, when it is
+  // shorter: a full disk fails here, before any byte is changed.
+  void Reserve(std::uint64_t size);
+  void Write(std::uint64_t offset, const std::uint8_t* data, std::size_t size);
+  void Resize(std::uint64_t size);
+  // Waits until the data is on the disk.
+  void Sync();
+
+ private:
+  [[noreturn]] void Fail(const std::string& what, int error) const;
+
+  std::filesystem::path path_;
+#ifdef _WIN32
+  void* handle_;
+#else
+  int fd_;
+#endif
+};
+
 }  // namespace sfxpack

@@ -180,4 +180,11 @@ void MakeClampedTree(const FolderScan& scan, std::int64_t epoch, const fs::path&
   }
 }
 
+std::uint64_t FileBytes(const FolderScan& scan) {
+  std::uint64_t total = 0;
+  for (const FolderItem& item : scan.items)
+    if (!item.folder) total += InputFileSize(item.source, "file");
+  return total;
+}
+
 }  // namespace sfxpack

@@ -29,6 +29,9 @@ struct FolderScan {
 // that holds it, or nowhere; and items that are no file or folder.
 FolderScan ScanFolder(const std::filesystem::path& folder, bool followLinks);
 
+// The bytes of the files the scan found.
+std::uint64_t FileBytes(const FolderScan& scan);
+
 // Whether 7-Zip needs a tree of its own for the epoch: an item is later
 // than the epoch or is reached through a link (whose time is its target's).
 bool NeedsClampedTree(const FolderScan& scan, std::int64_t epoch);

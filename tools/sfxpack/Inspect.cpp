@@ -10,6 +10,7 @@
 #include "Archiver.h"
 #include "Errors.h"
 #include "FileIo.h"
+#include "Layout.h"
 #include "StubImage.h"
 #include "core/payload/Lzma2Blocks.h"
 #include "core/payload/PayloadFormat.h"
@@ -116,6 +117,7 @@ InstallerReport ReadLayout(const std::filesystem::path& path) {
   r.verifyValue = ReadVerifyValue(bytes, image);
   r.configText = payload::DecipherBlock(bytes.data() + block->offset, block->length);
   r.forwarded = ReadForwarded(path, bytes, r.fileSize);
+  r.signatures = ReadSignatures(path, image, r.certificate, r.fileSize);
   ReadBranding(bytes, r);
   r.lzma2Blocks = CountBlocks(path, r);
   return r;
@@ -132,6 +134,7 @@ InstallerReport ReadInstaller(const std::filesystem::path& path) {
 }
 
 std::vector<std::string> Mismatches(const InstallerReport& r) {
+  if (const std::optional<std::string> fault = SizeLimitFault(r.fileSize)) return {*fault};
   if (r.certificate) {
     const std::uint64_t end = std::uint64_t{r.certificate->address} + r.certificate->size;
     if (end == r.fileSize) return {};
@@ -186,6 +189,12 @@ void PrintReport(const InstallerReport& r, std::ostream& out) {
     out << "offset " << r.certificate->address << ", " << r.certificate->size << " bytes\n";
   else
     out << "none\n";
+  Row(out, "signatures");
+  out << (r.signatures.empty() ? "none (unsigned)" : std::to_string(r.signatures.size()))
+      << (r.signatures.empty() ? "\n" : " (the certificates' trust is not checked)\n");
+  for (const SignatureCheck& check : r.signatures)
+    out << "  " << std::string(2 * check.depth, ' ') << (check.digestAlgorithm.empty() ? "unknown digest" : check.digestAlgorithm)
+        << (check.problem ? ": does not pass: " + *check.problem : ": matches the file") << '\n';
   Row(out, "_HLV_VERIFY");
   if (!r.verifyValue)
     out << "missing or not 8 bytes long\n";

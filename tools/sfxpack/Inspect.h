@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "Forwarding.h"
+#include "Signatures.h"
 #include "core/pe/PeImage.h"
 #include "core/pe/VersionInfo.h"
 
@@ -25,6 +26,7 @@ struct InstallerReport {
   std::uint64_t archiveLength = 0;  // up to the certificate table or the end of the file
   bool archiveSignature = false;    // the 7z signature stands at archiveOffset
   std::optional<kestlib::DataDirectory> certificate;
+  std::vector<SignatureCheck> signatures;  // outer first; empty when unsigned
   std::optional<std::uint64_t> verifyValue;  // _HLV_VERIFY, when it is 8 bytes long
   std::string configText;
   ForwardedReport forwarded;
@@ -42,8 +44,8 @@ InstallerReport ReadInstaller(const std::filesystem::path& path);
 
 // Where the file does not match what it records of itself, as the
 // installer's completeness check sees it: the end of its certificate table
-// or, unsigned, its _HLV_VERIFY size against the file size. Empty when it
-// matches.
+// or, unsigned, its _HLV_VERIFY size against the file size; and a size
+// that Windows does not run. Empty when it matches.
 std::vector<std::string> Mismatches(const InstallerReport& report);
 
 // Lists the archive's items through 7-Zip into report.items, or says in

@@ -101,6 +101,13 @@ void PrintJsonReport(const InstallerReport& r, std::ostream& out) {
   report["archive"] = std::move(archive);
   report["certificateTable"] =
       r.certificate ? json::value(Range(r.certificate->address, r.certificate->size)) : json::value(nullptr);
+  json::array signatures;
+  for (const SignatureCheck& check : r.signatures)
+    signatures.push_back(json::object{{"depth", check.depth},
+                                      {"digestAlgorithm", check.digestAlgorithm},
+                                      {"matches", !check.problem},
+                                      {"problem", check.problem ? json::value(*check.problem) : json::value(nullptr)}});
+  report["signatures"] = std::move(signatures);
   report["verifySize"] = r.verifyValue ? json::value(*r.verifyValue) : json::value(nullptr);
   report["mismatches"] = json::value_from(Mismatches(r));
   report["dataSlots"] = Values(r.forwarded.slots);

@@ -23,6 +23,27 @@ Layout PlanLayout(std::uint64_t imageSize, std::uint64_t blockSize, const std::s
   return layout;
 }
 
+namespace {
+const std::string kLimitText = "Windows' limit of 4 GiB (" + std::to_string(kFileLimit) + " bytes)";
+}
+
+std::optional<std::string> SizeLimitFault(std::uint64_t size) {
+  if (size < kFileLimit) return std::nullopt;
+  return "the file has " + std::to_string(size) + " bytes, at or over " + kLimitText +
+         ": Windows starts no program file that large, and no signature can cover it";
+}
+
+std::optional<std::string> CheckInstallerSize(std::uint64_t size) {
+  if (size >= kFileLimit)
+    throw PackError("the installer would have " + std::to_string(size) + " bytes, at or over " + kLimitText +
+                    ": Windows would not start it and it could not be signed; make the payload smaller "
+                    "(or compress it more) by at least " + std::to_string(size - kFileLimit + kSignatureRoom) +
+                    " bytes");
+  if (kFileLimit - size >= kSignatureRoom) return std::nullopt;
+  return "the installer has " + std::to_string(size) + " bytes, only " + std::to_string(kFileLimit - size) +
+         " below " + kLimitText + ": a signature may not fit";
+}
+
 std::uint64_t FinalFileSize(const Layout& layout, std::uint64_t archiveSize) {
   const std::uint64_t size = layout.archiveOffset + archiveSize;
   const std::uint64_t scanned = std::min<std::uint64_t>(size, payload::kBlockWindow);

@@ -3,9 +3,24 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace sfxpack {
+
+// Windows starts no program file of 4 GiB or more, and a signature's
+// offset and size in the headers are 32-bit fields.
+inline constexpr std::uint64_t kFileLimit = std::uint64_t{1} << 32;
+// A signature takes some kilobytes; a timestamped chain of several
+// certificates can take tens of them.
+inline constexpr std::uint64_t kSignatureRoom = std::uint64_t{1} << 20;
+
+// What is wrong with a program file of size bytes: nothing below kFileLimit.
+std::optional<std::string> SizeLimitFault(std::uint64_t size);
+
+// Refuses an installer of size bytes at or over kFileLimit; the warning,
+// when less than kSignatureRoom would remain below it.
+std::optional<std::string> CheckInstallerSize(std::uint64_t size);
 
 struct Layout {
   std::uint64_t startMarkerOffset = 0;  // the image end

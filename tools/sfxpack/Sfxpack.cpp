@@ -50,7 +50,10 @@ int Verify(const std::filesystem::path& file, std::ostream& out, std::ostream& e
   if (!verification.faults.empty()) return 1;
   if (verification.unchecked) throw ExamineError(*verification.unchecked);
   out << "sfxpack: " << Quoted(file) << " is sound: image, configuration, size record or signature, archive "
-      << "and data slots\n";
+      << "and data slots; "
+      << (verification.digests ? "signed (" + *verification.digests +
+                                     "), matching the file; the certificates' trust is not checked\n"
+                               : std::string("unsigned\n"));
   return 0;
 }
 

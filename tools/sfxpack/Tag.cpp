@@ -7,6 +7,7 @@
 #include "Errors.h"
 #include "FileIo.h"
 #include "Interrupts.h"
+#include "Signatures.h"
 #include "core/handoff/SignatureTag.h"
 #include "core/pe/PeChecksum.h"
 #include "core/pe/PeImage.h"
@@ -88,6 +89,10 @@ Tagged Prepare(const TagOptions& options, std::ostream& notes) {
       throw PackError("the values take more than " + std::to_string(forwarded::kTagTextLimit / 1024) +
                       " KiB as a data block; a tag holds at most that");
   }
+  for (const SignatureCheck& check : CheckSignatures(options.file, image, t.tableOffset, old))
+    if (check.problem)
+      throw PackError(SignatureName(check) + " of " + Quoted(options.file) + " does not pass: " + *check.problem +
+                      "; tag changes only an installer whose signatures match it");
   if (std::uint64_t{t.tableOffset} + t.table.size() > 0xFFFFFFFFu)
     throw PackError("the tagged installer would exceed 4 GiB, which a signed file cannot");
   t.recordedChecksum = GetU32(bytes, t.checksumOffset);
@@ -150,46 +155,74 @@ std::uint32_t FullChecksum(const std::filesystem::path& file, const Tagged& t) {
   return checksum.Finish();
 }
 
-// Writes the header fields and the table into file, which holds the
-// installer as it was.
-std::uint64_t Edit(const std::filesystem::path& file, const Tagged& t) {
+// The checksum field of the tagged file; path holds the untagged one.
+void NewChecksum(const std::filesystem::path& path, const Tagged& t, std::uint8_t (&field)[4]) {
   const std::optional<std::uint32_t> updated = UpdatedChecksum(t);
-  std::uint8_t field[4];
-  Checksum(updated ? *updated : FullChecksum(file, t), field);
-  const std::uint64_t size = std::uint64_t{t.tableOffset} + t.table.size();
-  {
-    std::fstream io(file, std::ios::binary | std::ios::in | std::ios::out);
-    const auto put = [&](std::uint64_t at, const std::uint8_t* data, std::size_t count) {
-      io.seekp(static_cast<std::streamoff>(at));
-      io.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(count));
-    };
-    // The table first: the header's new size then never names bytes not yet written.
-    put(t.tableOffset, t.table.data(), t.table.size());
-    put(t.checksumOffset, field, sizeof field);
-    const std::size_t entry = t.header.size() - 4;
-    put(entry, t.header.data() + entry, 4);
-    io.close();
-    if (!io) throw PackError("cannot write " + Quoted(file));
+  Checksum(updated ? *updated : FullChecksum(path, t), field);
+}
+
+// The table, then the checksum and the table's size: the header's new
+// size then never names bytes not yet written.
+void WriteTagged(FileEditor& file, const Tagged& t, const std::uint8_t (&checksum)[4], std::uint64_t size) {
+  file.Reserve(size);
+  file.Write(t.tableOffset, t.table.data(), t.table.size());
+  file.Write(t.checksumOffset, checksum, sizeof checksum);
+  const std::size_t entry = t.header.size() - 4;
+  file.Write(entry, t.header.data() + entry, 4);
+  file.Resize(size);
+  file.Sync();
+}
+
+// Puts back the bytes WriteTagged may have changed.
+void Restore(FileEditor& file, const Tagged& t) {
+  std::uint8_t checksum[4], tableSize[4];
+  file.Write(t.header.size() - 4, Checksum(static_cast<std::uint32_t>(t.oldTable.size()), tableSize), 4);
+  file.Write(t.checksumOffset, Checksum(t.recordedChecksum, checksum), 4);
+  file.Write(t.tableOffset, t.oldTable.data(), t.oldTable.size());
+  file.Resize(std::uint64_t{t.tableOffset} + t.oldTable.size());
+  file.Sync();
+}
+
+std::uint64_t TaggedSize(const Tagged& t) { return std::uint64_t{t.tableOffset} + t.table.size(); }
+
+// The edit of the installer at path, on a failure undone.
+std::uint64_t EditInPlace(const std::filesystem::path& path, const Tagged& t) {
+  std::uint8_t checksum[4];
+  NewChecksum(path, t, checksum);
+  FileEditor file(path);
+  try {
+    WriteTagged(file, t, checksum, TaggedSize(t));
+  } catch (const PackError& failure) {
+    try {
+      Restore(file, t);
+    } catch (const PackError& again) {
+      throw PackError(std::string(failure.what()) + "; putting the old bytes back failed too (" + again.what() +
+                      "): " + Quoted(path) + " is damaged, tag a copy of the original instead");
+    }
+    throw PackError(std::string(failure.what()) + "; " + Quoted(path) + " is left as it was");
   }
-  std::error_code ec;
-  std::filesystem::resize_file(file, size, ec);
-  if (ec) throw PackError("cannot shorten " + Quoted(file) + ": " + ec.message());
-  return size;
+  return TaggedSize(t);
 }
 
 // A copy made by the system, edited before it takes the output's name.
 std::uint64_t WriteCopy(const TagOptions& options, const Tagged& t) {
   PendingFile out(options.output);
-  const std::uint64_t size = Edit(out.CopyOf(options.file, "installer"), t);
+  const std::filesystem::path& copy = out.CopyOf(options.file, "installer");
+  std::uint8_t checksum[4];
+  NewChecksum(copy, t, checksum);
+  {
+    FileEditor file(copy);
+    WriteTagged(file, t, checksum, TaggedSize(t));
+  }
   out.Commit();
-  return size;
+  return TaggedSize(t);
 }
 
 }  // namespace
 
 std::uint64_t TagInstaller(const TagOptions& options, std::ostream& notes) {
   const Tagged t = Prepare(options, notes);
-  return options.inPlace ? Edit(options.file, t) : WriteCopy(options, t);
+  return options.inPlace ? EditInPlace(options.file, t) : WriteCopy(options, t);
 }
 
 }  // namespace sfxpack

@@ -11,9 +11,10 @@
 namespace sfxpack {
 
 // Writes the tagged installer (a new file, or the tail and header fields of
-// the given one) and returns its size. Throws PackError for an unsigned
-// installer, a certificate table that does not end the file, a signature
-// that does not parse and values that do not fit. Notes go to notes.
+// the given one, which a failure leaves as it was) and returns its size.
+// Throws PackError for an unsigned installer, a certificate table that does
+// not end the file, a signature that does not parse or does not match the
+// file, and values that do not fit. Notes go to notes.
 std::uint64_t TagInstaller(const TagOptions& options, std::ostream& notes);
 
 }  // namespace sfxpack

@@ -79,6 +79,7 @@ class Verifier {
   Verification Run() {
     CheckImage();
     CheckChecksum();
+    CheckSignatures();
     const bool configUsable = CheckConfigBlock();
     for (std::string& mismatch : Mismatches(report_)) Fault(std::move(mismatch));
     const std::optional<PayloadPaths> paths = CheckArchive();
@@ -124,6 +125,16 @@ class Verifier {
     }
     if (sum.Finish() != recorded)
       Fault("the PE checksum does not match the file's bytes: the file was changed after it was written");
+  }
+
+  void CheckSignatures() {
+    if (report_.signatures.empty()) return;
+    std::string digests;
+    for (const SignatureCheck& check : report_.signatures) {
+      if (check.problem) Fault(SignatureName(check) + " does not pass: " + *check.problem);
+      digests += (digests.empty() ? "" : ", ") + (check.digestAlgorithm.empty() ? "unknown" : check.digestAlgorithm);
+    }
+    result_.digests = digests;
   }
 
   // Whether the text is fit for the configuration's own review.
