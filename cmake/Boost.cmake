@@ -1,12 +1,17 @@
 # Boost: Debian's headers; on Windows the compiled libraries that
 # scripts/bootstrap built for MinGW (i686 or x86-64), on Linux Debian's own.
 if(WIN32)
-  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(BOOST_MINGW_SUFFIX .a)
+  if(SETUPSFX_ARCH STREQUAL "arm64")
+    set(BOOST_MINGW_LIB "${SETUPSFX_CACHE}/boost-mingwarm64/lib")
+    # b2's clang toolset names the archives it makes for Windows .lib.
+    set(BOOST_MINGW_SUFFIX .lib)
+  elseif(SETUPSFX_ARCH STREQUAL "x64")
     set(BOOST_MINGW_LIB "${SETUPSFX_CACHE}/boost-mingw64/lib")
   else()
     set(BOOST_MINGW_LIB "${SETUPSFX_CACHE}/boost-mingw/lib")
   endif()
-  if(NOT EXISTS "${BOOST_MINGW_LIB}/libboost_filesystem.a")
+  if(NOT EXISTS "${BOOST_MINGW_LIB}/libboost_filesystem${BOOST_MINGW_SUFFIX}")
     message(FATAL_ERROR "Boost for MinGW not found in ${BOOST_MINGW_LIB}; run scripts/bootstrap")
   endif()
   add_library(boost_headers INTERFACE)
@@ -15,7 +20,7 @@ if(WIN32)
   foreach(lib filesystem system thread log log_setup regex atomic)
     add_library(boost_${lib} STATIC IMPORTED)
     set_target_properties(boost_${lib} PROPERTIES
-      IMPORTED_LOCATION "${BOOST_MINGW_LIB}/libboost_${lib}.a"
+      IMPORTED_LOCATION "${BOOST_MINGW_LIB}/libboost_${lib}${BOOST_MINGW_SUFFIX}"
       INTERFACE_LINK_LIBRARIES boost_headers)
   endforeach()
 else()

@@ -1,10 +1,18 @@
-# Cross build for Windows with MinGW-w64 (posix thread model), shared by the
-# toolchain files of the two processors, which set MINGW_TRIPLET first.
+# Cross build for Windows with MinGW-w64, shared by the toolchain files of
+# the processors, which set MINGW_TRIPLET first. x86 and x64 build with
+# Debian's MinGW GCC (posix thread model); a file that sets the MINGW_*
+# compilers and sysroot brings a toolchain of its own.
 set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_C_COMPILER ${MINGW_TRIPLET}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${MINGW_TRIPLET}-g++-posix)
-set(CMAKE_RC_COMPILER ${MINGW_TRIPLET}-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/${MINGW_TRIPLET})
+if(NOT DEFINED MINGW_CXX_COMPILER)
+  set(MINGW_C_COMPILER ${MINGW_TRIPLET}-gcc-posix)
+  set(MINGW_CXX_COMPILER ${MINGW_TRIPLET}-g++-posix)
+  set(MINGW_RC_COMPILER ${MINGW_TRIPLET}-windres)
+  set(MINGW_SYSROOT /usr/${MINGW_TRIPLET})
+endif()
+set(CMAKE_C_COMPILER ${MINGW_C_COMPILER})
+set(CMAKE_CXX_COMPILER ${MINGW_CXX_COMPILER})
+set(CMAKE_RC_COMPILER ${MINGW_RC_COMPILER})
+set(CMAKE_FIND_ROOT_PATH ${MINGW_SYSROOT})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)

@@ -20,6 +20,7 @@ inline constexpr std::uint16_t kMachineI386 = 0x14C;
 inline constexpr std::uint16_t kMachineAmd64 = 0x8664;
 inline constexpr unsigned kDirectoryResource = 2;
 inline constexpr unsigned kDirectorySecurity = 4;
+inline constexpr unsigned kDirectoryBaseRelocation = 5;
 inline constexpr std::uint16_t kResourceTypeRcdata = 10;
 
 enum class PeError {

@@ -153,31 +153,53 @@ std::optional<std::vector<std::uint8_t>> ReplaceResources(const std::uint8_t* da
                                                           const std::vector<Resource>& resources) {
   PeImage image;
   if (ParsePeImage(data, size, image) != PeError::None || image.sections.empty()) return std::nullopt;
-  const PeSection& last = image.sections.back();
   const DataDirectory dir = GetDirectory(image, kDirectoryResource);
-  const bool isLast = std::all_of(image.sections.begin(), image.sections.end() - 1, [&](const PeSection& s) {
-    return s.virtualAddress < last.virtualAddress && std::uint64_t{s.rawOffset} + s.rawSize <= last.rawOffset;
-  });
-  if (!isLast || dir.address != last.virtualAddress || image.directories.size() <= kDirectoryResource ||
-      CertificateTable(image) || ImageEnd(image) != size || last.rawOffset >= size)
+  const DataDirectory relocations = GetDirectory(image, kDirectoryBaseRelocation);
+  // The resources last, or followed only by the base relocations, which
+  // nothing in the image refers to but their directory entry: they move
+  // behind the new resources.
+  const bool relocationsLast = image.sections.size() >= 2 && relocations.address != 0 &&
+                               relocations.address == image.sections.back().virtualAddress;
+  const std::size_t index = image.sections.size() - (relocationsLast ? 2 : 1);
+  const PeSection& rsrc = image.sections[index];
+  const auto before = [&](const PeSection& a, const PeSection& b) {
+    return a.virtualAddress < b.virtualAddress && std::uint64_t{a.rawOffset} + a.rawSize <= b.rawOffset;
+  };
+  const bool inPlace = std::all_of(image.sections.begin(), image.sections.begin() + static_cast<std::ptrdiff_t>(index),
+                                   [&](const PeSection& s) { return before(s, rsrc); }) &&
+                       (!relocationsLast || before(rsrc, image.sections.back()));
+  if (!inPlace || dir.address != rsrc.virtualAddress || image.directories.size() <= kDirectoryResource ||
+      CertificateTable(image) || ImageEnd(image) != size || rsrc.rawOffset >= size)
     return std::nullopt;
 
   Types types;
   for (const Resource& r : resources) types[r.type][r.name][r.language] = &r;
-  const std::vector<std::uint8_t> section = SectionWriter(types, last.virtualAddress).Write();
+  const std::vector<std::uint8_t> section = SectionWriter(types, rsrc.virtualAddress).Write();
 
   const std::uint32_t optional = image.optionalHeader;
   const std::uint64_t rawSize = AlignUp(section.size(), image.fileAlignment);
-  const std::uint64_t imageSize = AlignUp(std::uint64_t{last.virtualAddress} + section.size(), image.sectionAlignment);
-  if (std::uint64_t{last.rawOffset} + rawSize > 0xFFFFFFFFu || imageSize > 0xFFFFFFFFu) return std::nullopt;
+  std::uint64_t imageSize = AlignUp(std::uint64_t{rsrc.virtualAddress} + section.size(), image.sectionAlignment);
+  if (std::uint64_t{rsrc.rawOffset} + rawSize > 0xFFFFFFFFu || imageSize > 0xFFFFFFFFu) return std::nullopt;
 
-  std::vector<std::uint8_t> out(data, data + last.rawOffset);
+  std::vector<std::uint8_t> out(data, data + rsrc.rawOffset);
   out.insert(out.end(), section.begin(), section.end());
-  out.resize(static_cast<std::size_t>(last.rawOffset + rawSize), 0);
-  const std::size_t header = optional + (data[image.peOffset + 20] | data[image.peOffset + 21] << 8) +
-                             40 * (image.sections.size() - 1);
+  out.resize(static_cast<std::size_t>(rsrc.rawOffset + rawSize), 0);
+  const std::size_t headers = optional + (data[image.peOffset + 20] | data[image.peOffset + 21] << 8);
+  const std::size_t header = headers + 40 * index;
   Put32(out, header + 8, static_cast<std::uint32_t>(section.size()));
   Put32(out, header + 16, static_cast<std::uint32_t>(rawSize));
+  if (relocationsLast) {
+    const PeSection& reloc = image.sections.back();
+    const std::uint64_t address = imageSize;
+    const std::uint64_t rawOffset = out.size();
+    imageSize = AlignUp(address + std::max(reloc.virtualSize, reloc.rawSize), image.sectionAlignment);
+    if (address > 0xFFFFFFFFu || rawOffset + reloc.rawSize > 0xFFFFFFFFu) return std::nullopt;
+    out.insert(out.end(), data + reloc.rawOffset, data + reloc.rawOffset + reloc.rawSize);
+    Put32(out, header + 40 + 12, static_cast<std::uint32_t>(address));
+    Put32(out, header + 40 + 20, static_cast<std::uint32_t>(rawOffset));
+    Put32(out, image.directoryTable + 8 * kDirectoryBaseRelocation, static_cast<std::uint32_t>(address));
+  }
+  if (out.size() > 0xFFFFFFFFu || imageSize > 0xFFFFFFFFu) return std::nullopt;
   Put32(out, optional + 56, static_cast<std::uint32_t>(imageSize));
   Put32(out, optional + 64, 0);
   Put32(out, image.directoryTable + 8 * kDirectoryResource + 4, static_cast<std::uint32_t>(section.size()));

@@ -1,5 +1,5 @@
 // Writer of a PE32 image's resource section: the tree built anew from a
-// list of resources, replacing the image's last section. Checks the image
+// list of resources, replacing the image's resource section. Checks the image
 // as the reader does; no Windows header.
 #pragma once
 
@@ -30,11 +30,12 @@ std::optional<std::vector<Resource>> ReadResources(const std::uint8_t* data, std
 
 // The image with its resource section replaced by one holding resources.
 // The section must be the last one, in the section table, in memory and in
-// the file, begin with the resource tree and end the file (no signature):
-// then the section grows or shrinks without moving any other, and the
-// section header, the size of the image and the resource directory entry
-// follow it; the checksum is cleared. Nothing when the image has another
-// shape.
+// the file, or be followed only by the base relocations (as lld links);
+// it must begin with the resource tree, and the image must end the file
+// (no signature): then the section grows or shrinks without moving any
+// other but the relocations, which move behind it, and the section
+// headers, the size of the image and the directory entries follow; the
+// checksum is cleared. Nothing when the image has another shape.
 std::optional<std::vector<std::uint8_t>> ReplaceResources(const std::uint8_t* data, std::size_t size,
                                                           const std::vector<Resource>& resources);
 

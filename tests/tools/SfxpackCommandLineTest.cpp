@@ -82,7 +82,7 @@ TEST(CommandLine, BuildReadsValuesAfterSpaceOrEquals) {
 
 TEST(CommandLine, BuildNamesWhatIsMissingOrWrong) {
   EXPECT_EQ(UsageMessage(Without(kBuild, "--stub")), "accepted");
-  EXPECT_EQ(UsageMessage(With(kBuild, {"--arch", "arm64"})), "--arch needs x86 or x64, not \"arm64\"");
+  EXPECT_EQ(UsageMessage(With(kBuild, {"--arch", "arm32"})), "--arch needs x86, x64 or arm64, not \"arm32\"");
   EXPECT_EQ(UsageMessage(Without(kBuild, "--output")), "build needs --output");
   EXPECT_EQ(UsageMessage(Without(kBuild, "--archive")), "build needs --archive or --folder");
   EXPECT_EQ(UsageMessage(With(kBuild, {"--folder", "d"})),

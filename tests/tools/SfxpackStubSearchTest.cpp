@@ -55,7 +55,7 @@ TEST_F(StubSearchTest, VersionNamesEachStubFoundOrNotFound) {
   std::ostringstream out;
   sfxpack::PrintStubVersions({dir_}, out);
   EXPECT_EQ(out.str(), "stub x86 (setupsfx.exe): 2.5.0.1, " + Arg(Path("setupsfx.exe")) +
-                           "\nstub x64 (setupsfx64.exe): not found\n");
+                           "\nstub x64 (setupsfx64.exe): not found\nstub arm64 (setupsfxarm64.exe): not found\n");
 }
 
 }  // namespace

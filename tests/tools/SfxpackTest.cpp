@@ -136,16 +136,26 @@ TEST_F(SfxpackTest, Build_AcceptsTheRealStub) {
 }
 #endif
 
-TEST_F(SfxpackTest, Build_TakesBothStubsAndInspectSaysWhichOne) {
-  WriteBytes(stub_, StubLikeImage(true));
-  ASSERT_EQ(Build(), 0) << err_.str();
-  const sfxpack::InstallerReport report = sfxpack::ReadInstaller(output_);
-  EXPECT_EQ(report.imageKind, "PE32+, x64");
-  EXPECT_EQ(report.stubArchitecture, "x64");
-  EXPECT_EQ(report.verifyValue, fs::file_size(output_));
-  std::ostringstream json;
-  sfxpack::PrintJsonReport(report, json);
-  EXPECT_EQ(boost::json::parse(json.str()).at("architecture"), "x64");
+TEST_F(SfxpackTest, Build_TakesEachStubAndInspectSaysWhichOne) {
+  struct Case {
+    std::uint16_t machine;
+    const char* kind;
+    const char* architecture;
+  };
+  for (const Case& c : {Case{0x8664, "PE32+, x64", "x64"}, Case{0xAA64, "PE32+, ARM64", "arm64"}}) {
+    SCOPED_TRACE(c.architecture);
+    auto bytes = StubLikeImage(true);
+    testsupport::WriteLe16(bytes, 0x80 + 4, c.machine);
+    WriteBytes(stub_, bytes);
+    ASSERT_EQ(Build(), 0) << err_.str();
+    const sfxpack::InstallerReport report = sfxpack::ReadInstaller(output_);
+    EXPECT_EQ(report.imageKind, c.kind);
+    EXPECT_EQ(report.stubArchitecture, c.architecture);
+    EXPECT_EQ(report.verifyValue, fs::file_size(output_));
+    std::ostringstream json;
+    sfxpack::PrintJsonReport(report, json);
+    EXPECT_EQ(boost::json::parse(json.str()).at("architecture"), c.architecture);
+  }
 }
 
 TEST_F(SfxpackTest, Build_RefusesImageForAnotherMachine) {
@@ -155,11 +165,29 @@ TEST_F(SfxpackTest, Build_RefusesImageForAnotherMachine) {
     const char* phrase;
   };
   for (const Case& c : {Case{false, 0x8664, "an image for PE32, x64"}, Case{true, 0x14C, "an image for PE32+, x86"},
-                        Case{true, 0xAA64, "an image for PE32+, ARM64"}}) {
+                        Case{true, 0x1C4, "an image for PE32+, ARM"}}) {
     auto bytes = StubLikeImage(c.pe32Plus);
     testsupport::WriteLe16(bytes, 0x80 + 4, c.machine);
     WriteBytes(stub_, bytes);
     ExpectRefused(Build(), c.phrase);
+  }
+}
+
+// ARM64EC code, in an x64 image or beside ARM64 code in an ARM64X one,
+// is told by the hybrid metadata its load configuration names.
+TEST_F(SfxpackTest, Build_RefusesImageWithArm64ECCode) {
+  constexpr std::uint32_t kDirectories = 0x80 + 24 + 112, kTextHeader = kDirectories + 16 * 8, kText = 0x200;
+  for (const auto& [machine, phrase] : {std::pair<std::uint16_t, const char*>{0x8664, "is an ARM64EC image"},
+                                        {0xAA64, "is an ARM64X image"}}) {
+    auto bytes = StubLikeImage(true);
+    testsupport::WriteLe16(bytes, 0x80 + 4, machine);
+    testsupport::WriteLe32(bytes, kTextHeader + 8, 0x200);  // the code section's size covers the configuration
+    testsupport::WriteLe32(bytes, kDirectories + 10 * 8, 0x1000);
+    testsupport::WriteLe32(bytes, kDirectories + 10 * 8 + 4, 208);
+    testsupport::WriteLe32(bytes, kText, 208);
+    testsupport::WriteLe32(bytes, kText + 200, 0x40001000);
+    WriteBytes(stub_, bytes);
+    ExpectRefused(Build(), phrase);
   }
 }
 

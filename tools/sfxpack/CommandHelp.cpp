@@ -52,7 +52,7 @@ void PrintBuildHelp(std::ostream& out) {
 }
 
 constexpr const char* kBuildUsage =
-    "  sfxpack build [--stub STUB.exe] [--arch x86|x64] --config CONFIG.txt\n"
+    "  sfxpack build [--stub STUB.exe] [--arch x86|x64|arm64] --config CONFIG.txt\n"
     "                (--archive PAYLOAD.7z | --folder DIR) --output SETUP.exe\n"
     "                [--slot NAME=VALUE]... [--trailing-data TEXT]\n"
     "                [--level 0-9] [--threads N] [--progress] [--strict] [--json | --quiet]\n"

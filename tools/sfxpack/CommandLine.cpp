@@ -7,6 +7,7 @@
 #include <boost/locale/encoding_utf.hpp>
 
 #include "Errors.h"
+#include "StubImage.h"
 
 namespace sfxpack {
 namespace {
@@ -82,7 +83,7 @@ void StoreNumber(BuildOptions& options, const std::string& value, const std::str
 // --arch picks the installed stub, or checks the one --stub names.
 void StoreArch(BuildOptions& options, const std::string& value, const std::string& name) {
   if (options.arch) throw UsageError(name + " is given more than once");
-  if (value != "x86" && value != "x64") throw UsageError(name + " needs x86 or x64, not \"" + value + "\"");
+  if (!FindStubKind(value)) throw UsageError(name + " needs x86, x64 or arm64, not \"" + value + "\"");
   options.arch = value;
 }
 
@@ -96,7 +97,7 @@ void StoreSwitch(Options& options, const std::string&, const std::string& name) 
 const Option<BuildOptions> kBuildOptions[] = {
     {"--stub", "FILE", "the unsigned installer stub (default: the installed one)",
      StorePath<BuildOptions, &BuildOptions::stub>},
-    {"--arch", "x86|x64", "the installed stub for x86 (default) or x64",
+    {"--arch", "x86|x64|arm64", "the installed stub for x86 (default), x64 or ARM64",
      StoreArch},
     {"--config", "FILE", "the configuration text, UTF-8", StorePath<BuildOptions, &BuildOptions::config>},
     {"--archive", "FILE", "a 7z archive holding the installation files",

@@ -164,7 +164,7 @@ void ListItems(const std::filesystem::path& path, InstallerReport& r) {
 void PrintReport(const InstallerReport& r, std::ostream& out) {
   Row(out, "image");
   out << r.imageKind
-      << (r.stubArchitecture ? " (the " + *r.stubArchitecture + " stub)" : std::string(" (not a setupsfx stub)"))
+      << (r.stubArchitecture ? " (the " + std::string(FindStubKind(*r.stubArchitecture)->label) + " stub)" : std::string(" (not a setupsfx stub)"))
       << '\n';
   Row(out, "file size");
   out << r.fileSize << " bytes\n";

@@ -17,7 +17,7 @@ namespace sfxpack {
 
 struct InstallerReport {
   std::string imageKind;                         // "PE32, x86"
-  std::optional<std::string> stubArchitecture;  // "x86" or "x64"
+  std::optional<std::string> stubArchitecture;  // "x86", "x64" or "arm64"
   std::uint64_t fileSize = 0;
   std::uint64_t imageEnd = 0;
   std::uint64_t blockOffset = 0;

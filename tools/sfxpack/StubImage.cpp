@@ -7,6 +7,7 @@
 #include "Errors.h"
 #include "FileIo.h"
 #include "core/payload/PayloadFormat.h"
+#include "core/pe/HybridCode.h"
 #include "core/pe/PeChecksum.h"
 #include "core/pe/PeImage.h"
 
@@ -49,9 +50,23 @@ std::size_t LocateVerify(const std::filesystem::path& path, const std::vector<st
 
 }  // namespace
 
+const std::vector<StubKind>& StubKinds() {
+  static const std::vector<StubKind> kinds = {
+      {"x86", "x86", "setupsfx.exe", kestlib::kPe32Magic, kestlib::kMachineI386},
+      {"x64", "x64", "setupsfx64.exe", kestlib::kPe32PlusMagic, kestlib::kMachineAmd64},
+      {"arm64", "ARM64", "setupsfxarm64.exe", kestlib::kPe32PlusMagic, kestlib::kMachineArm64}};
+  return kinds;
+}
+
+const StubKind* FindStubKind(const std::string& architecture) {
+  for (const StubKind& kind : StubKinds())
+    if (architecture == kind.architecture) return &kind;
+  return nullptr;
+}
+
 std::optional<std::string> StubArchitecture(const kestlib::PeImage& image) {
-  if (image.magic == kestlib::kPe32Magic && image.machine == kestlib::kMachineI386) return "x86";
-  if (image.magic == kestlib::kPe32PlusMagic && image.machine == kestlib::kMachineAmd64) return "x64";
+  for (const StubKind& kind : StubKinds())
+    if (image.magic == kind.magic && image.machine == kind.machine) return std::string(kind.architecture);
   return std::nullopt;
 }
 
@@ -74,9 +89,19 @@ StubImage LoadStub(const std::filesystem::path& path) {
   if (error != kestlib::PeError::None)
     throw PackError("stub " + Quoted(path) + " is not a Windows program (PE image): " +
                     kestlib::DescribePeError(error));
+  switch (kestlib::FindHybridCode(data, size, image)) {
+    case kestlib::HybridCode::Arm64EC:
+      throw PackError("stub " + Quoted(path) + " is an ARM64EC image (x64 code built to run beside ARM64 code); " +
+                      "use setupsfxarm64.exe for Windows on ARM");
+    case kestlib::HybridCode::Arm64X:
+      throw PackError("stub " + Quoted(path) + " is an ARM64X image (ARM64 and ARM64EC code in one); " +
+                      "use setupsfxarm64.exe, which is plain ARM64");
+    case kestlib::HybridCode::None: break;
+  }
   if (!StubArchitecture(image))
     throw PackError("stub " + Quoted(path) + " is an image for " + ImageKind(image) +
-                    "; setupsfx stubs are PE32 for x86 (setupsfx.exe) or PE32+ for x64 (setupsfx64.exe)");
+                    "; setupsfx stubs are PE32 for x86 (setupsfx.exe), PE32+ for x64 (setupsfx64.exe) " +
+                    "or PE32+ for ARM64 (setupsfxarm64.exe)");
   if (const auto marker = payload::FindAnyMarker(data, size))
     throw PackError("stub " + Quoted(path) + " already holds a payload marker at offset " +
                     std::to_string(*marker) + ": is it a built installer? Use the bare stub");

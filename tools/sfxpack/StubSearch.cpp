@@ -3,6 +3,7 @@
 #include "Errors.h"
 #include "FileIo.h"
 #include "Inspect.h"
+#include "StubImage.h"
 #include "core/payload/PayloadFormat.h"
 #include "core/pe/ResourceSection.h"
 
@@ -14,8 +15,6 @@ namespace fs = std::filesystem;
 
 namespace sfxpack {
 namespace {
-
-constexpr const char* kArchitectures[] = {"x86", "x64"};
 
 // The program's real location, links resolved, so that a link to an
 // installed sfxpack still finds the installed stubs.
@@ -48,7 +47,8 @@ std::string StubVersion(const fs::path& stub) {
 }  // namespace
 
 std::string StubFileName(const std::string& architecture) {
-  return architecture == "x64" ? "setupsfx64.exe" : "setupsfx.exe";
+  const StubKind* kind = FindStubKind(architecture);
+  return kind ? kind->fileName : StubKinds().front().fileName;
 }
 
 std::vector<fs::path> StubFolders(const fs::path& program, const std::optional<std::string>& stubDir) {
@@ -83,7 +83,8 @@ fs::path RequireStub(const std::string& architecture, const std::vector<fs::path
 }
 
 void PrintStubVersions(const std::vector<fs::path>& folders, std::ostream& out) {
-  for (const char* architecture : kArchitectures) {
+  for (const StubKind& kind : StubKinds()) {
+    const std::string architecture = kind.architecture;
     out << "stub " << architecture << " (" << StubFileName(architecture) << "): ";
     if (const auto stub = FindStub(architecture, folders))
       out << StubVersion(*stub) << ", " << stub->u8string() << '\n';

@@ -10,7 +10,8 @@
 
 namespace sfxpack {
 
-// "setupsfx.exe" for "x86", "setupsfx64.exe" for "x64".
+// The installed stub of the architecture: "setupsfx.exe" for "x86",
+// "setupsfx64.exe" for "x64", "setupsfxarm64.exe" for "arm64".
 std::string StubFileName(const std::string& architecture);
 
 // The folders searched, in order: the program's own, ../share/setupsfx
