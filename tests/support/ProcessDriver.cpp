@@ -1,8 +1,6 @@
 #include "ProcessDriver.h"
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
 
 namespace testsupport {
 
@@ -122,42 +120,49 @@ bool PressButton(HWND dialog, int controlId) {
 
 long RunToEnd(const std::wstring& commandLine, DWORD milliseconds, std::string* output) {
   // Output goes to a file rather than a pipe, so that waiting for the
-  // program is the only wait and it has a time limit.
+  // program is the only wait and it has a time limit. The file goes when
+  // its last handle does: processes the program started may hold it still.
   wchar_t tempDir[MAX_PATH] = {};
   wchar_t outputPath[MAX_PATH] = {};
   GetTempPathW(MAX_PATH, tempDir);
   if (!GetTempFileNameW(tempDir, L"out", 0, outputPath)) return -1;
+  SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
+  kestlib::UniqueFile sink(CreateFileW(outputPath, GENERIC_READ | GENERIC_WRITE,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &inherit, CREATE_ALWAYS,
+                                       FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+  if (!sink) {
+    DeleteFileW(outputPath);
+    return -1;
+  }
   long result = -1;
-  {
-    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
-    kestlib::UniqueFile sink(CreateFileW(outputPath, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
-                                         CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = sink.get();
-    startup.hStdError = sink.get();
-    PROCESS_INFORMATION info = {};
-    std::wstring mutableLine = commandLine;
-    if (sink && CreateProcessW(nullptr, mutableLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
-                               nullptr, &startup, &info)) {
-      kestlib::UniqueHandle process(info.hProcess);
-      kestlib::UniqueHandle thread(info.hThread);
-      if (WaitForSingleObject(process.get(), milliseconds) == WAIT_OBJECT_0) {
-        DWORD code = 0;
-        GetExitCodeProcess(process.get(), &code);
-        result = static_cast<long>(code);
-      } else {
-        TerminateProcess(process.get(), 0xDEAD);
-        WaitForSingleObject(process.get(), TimeLimit(5000));
-      }
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdOutput = sink.get();
+  startup.hStdError = sink.get();
+  PROCESS_INFORMATION info = {};
+  std::wstring mutableLine = commandLine;
+  if (CreateProcessW(nullptr, mutableLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr,
+                     &startup, &info)) {
+    kestlib::UniqueHandle process(info.hProcess);
+    kestlib::UniqueHandle thread(info.hThread);
+    if (WaitForSingleObject(process.get(), milliseconds) == WAIT_OBJECT_0) {
+      DWORD code = 0;
+      GetExitCodeProcess(process.get(), &code);
+      result = static_cast<long>(code);
+    } else {
+      TerminateProcess(process.get(), 0xDEAD);
+      WaitForSingleObject(process.get(), TimeLimit(5000));
     }
   }
   if (output) {
-    std::ifstream in(outputPath, std::ios::binary);
-    output->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    output->clear();
+    LARGE_INTEGER start = {};
+    char buffer[4096];
+    DWORD read = 0;
+    if (SetFilePointerEx(sink.get(), start, nullptr, FILE_BEGIN))
+      while (ReadFile(sink.get(), buffer, sizeof(buffer), &read, nullptr) && read > 0) output->append(buffer, read);
   }
-  DeleteFileW(outputPath);
   return result;
 }
 
