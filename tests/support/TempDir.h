@@ -19,8 +19,14 @@ class TempDir {
     }
   }
   ~TempDir() {
+    // In the long form, for the deep trees tests make; read-only files,
+    // which tests make too, would stop the removal.
+    const std::filesystem::path whole(L"\\\\?\\" + m_path.wstring());
     std::error_code ignored;
-    std::filesystem::remove_all(m_path, ignored);
+    for (std::filesystem::recursive_directory_iterator it(whole, ignored), end; !ignored && it != end;
+         it.increment(ignored))
+      SetFileAttributesW(it->path().c_str(), FILE_ATTRIBUTE_NORMAL);
+    std::filesystem::remove_all(whole, ignored);
   }
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
