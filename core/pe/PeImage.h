@@ -70,7 +70,7 @@ struct PeImage {
 // and the alignments must be ones the format allows. Section
 // raw data may lie beyond them (the caller may hold only a prefix of the
 // file): compare ImageEnd with the size where that matters.
-PeError ParsePeImage(const std::uint8_t* data, std::size_t size, PeImage& image);
+[[nodiscard]] PeError ParsePeImage(const std::uint8_t* data, std::size_t size, PeImage& image);
 
 // The end of the raw data of the last section (at least the end of the
 // headers): where anything appended to the image begins. 64-bit, since the

@@ -95,7 +95,7 @@ namespace {
 InstallerReport ReadLayout(const std::filesystem::path& path) {
   InstallerReport r;
   r.fileSize = InputFileSize(path, "file");
-  const std::vector<std::uint8_t> bytes = ReadFilePrefix(path, payload::kBlockWindow, "file");
+  std::vector<std::uint8_t> bytes = ReadFilePrefix(path, payload::kBlockWindow, "file");
   kestlib::PeImage image;
   const kestlib::PeError error = kestlib::ParsePeImage(bytes.data(), bytes.size(), image);
   if (error != kestlib::PeError::None)
@@ -120,6 +120,8 @@ InstallerReport ReadLayout(const std::filesystem::path& path) {
   r.signatures = ReadSignatures(path, image, r.certificate, r.fileSize);
   ReadBranding(bytes, r);
   r.lzma2Blocks = CountBlocks(path, r);
+  r.head = std::move(bytes);
+  r.image = std::move(image);
   return r;
 }
 

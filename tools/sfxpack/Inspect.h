@@ -16,6 +16,10 @@
 namespace sfxpack {
 
 struct InstallerReport {
+  // The first 20 MiB of the file, read once, and its PE image: every later
+  // look at the file's start reads these, so all of them see the same bytes.
+  std::vector<std::uint8_t> head;
+  kestlib::PeImage image;
   std::string imageKind;                         // "PE32, x86"
   std::optional<std::string> stubArchitecture;  // "x86", "x64" or "arm64"
   std::uint64_t fileSize = 0;

@@ -71,10 +71,7 @@ std::size_t TrailingBlockEnd(const std::vector<std::uint8_t>& bytes) {
 class Verifier {
  public:
   Verifier(const fs::path& path, std::ostream& notes)
-      : path_(path), notes_(notes), report_(ReadInstaller(path)),
-        bytes_(ReadFilePrefix(path, payload::kBlockWindow, "file")) {
-    kestlib::ParsePeImage(bytes_.data(), bytes_.size(), image_);  // ReadInstaller checked it
-  }
+      : path_(path), notes_(notes), report_(ReadInstaller(path)) {}
 
   Verification Run() {
     CheckImage();
@@ -95,7 +92,8 @@ class Verifier {
 
   void CheckImage() {
     if (!report_.stubArchitecture)
-      Fault("the image is " + report_.imageKind + ", not a setupsfx stub (PE32 for x86 or PE32+ for x64)");
+      Fault("the image is " + report_.imageKind +
+            ", not a setupsfx stub (PE32 for x86, PE32+ for x64 or ARM64)");
     const std::uint64_t marker = report_.blockOffset - payload::kStartMarkerSize;
     if (marker != report_.imageEnd)
       Fault("the start marker stands at offset " + std::to_string(marker) + ", not at the image end " +
@@ -105,8 +103,8 @@ class Verifier {
   // sfxpack and signing tools record the checksum of the whole file: any
   // byte changed since then shows here, wherever it is.
   void CheckChecksum() {
-    const std::size_t field = image_.optionalHeader + kestlib::kChecksumFieldOffset;
-    const auto recorded = static_cast<std::uint32_t>(ReadLe(bytes_.data() + field, 4));
+    const std::size_t field = report_.image.optionalHeader + kestlib::kChecksumFieldOffset;
+    const auto recorded = static_cast<std::uint32_t>(ReadLe(report_.head.data() + field, 4));
     if (recorded == 0) {
       Note("no PE checksum is recorded, so changed bytes show only where a check below covers them");
       return;
@@ -140,7 +138,7 @@ class Verifier {
   // Whether the text is fit for the configuration's own review.
   bool CheckConfigBlock() {
     const std::size_t length = report_.blockLength;
-    const std::uint8_t* block = bytes_.data() + report_.blockOffset;
+    const std::uint8_t* block = report_.head.data() + report_.blockOffset;
     const std::string what = "the configuration block";
     if (length <= payload::kCipherBlock || (length - payload::kCipherBlock) % payload::kCipherBlock != 0) {
       Fault(what + " has " + std::to_string(length) +
@@ -253,13 +251,14 @@ class Verifier {
   }
 
   void CheckSlots() {
-    for (const std::u16string& name : kestlib::ListResourceNames(bytes_.data(), bytes_.size(), image_,
-                                                                 kestlib::kResourceTypeRcdata)) {
+    const std::vector<std::uint8_t>& head = report_.head;
+    for (const std::u16string& name :
+         kestlib::ListResourceNames(head.data(), head.size(), report_.image, kestlib::kResourceTypeRcdata)) {
       if (!forwarded::IsSlotName(name)) continue;
       const auto slot =
-          kestlib::LocateResource(bytes_.data(), bytes_.size(), image_, kestlib::kResourceTypeRcdata, name);
+          kestlib::LocateResource(head.data(), head.size(), report_.image, kestlib::kResourceTypeRcdata, name);
       if (!slot) continue;
-      const auto begin = bytes_.begin() + static_cast<std::ptrdiff_t>(slot->offset);
+      const auto begin = head.begin() + static_cast<std::ptrdiff_t>(slot->offset);
       const auto end = begin + static_cast<std::ptrdiff_t>(slot->size);
       const auto zero = std::find(begin, end, std::uint8_t{0});
       const std::string value(begin, zero);
@@ -282,9 +281,8 @@ class Verifier {
 
   fs::path path_;
   std::ostream& notes_;
+  // Read once: every offset it holds points into its own bytes.
   InstallerReport report_;
-  std::vector<std::uint8_t> bytes_;
-  kestlib::PeImage image_;
   Verification result_;
 };
 
