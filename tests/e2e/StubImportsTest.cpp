@@ -63,6 +63,7 @@ std::vector<std::string> ImportedDlls(const std::vector<std::uint8_t>& bytes) {
 
 TEST(StubImports, OnlyDllsTheSystemAlwaysTakesFromItsOwnFolder) {
   std::ifstream in(std::filesystem::path(SETUPSFX_STUB), std::ios::binary);
+  ASSERT_TRUE(in) << "cannot read the stub " << SETUPSFX_STUB;
   const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
   const std::vector<std::string> dlls = ImportedDlls(bytes);
   EXPECT_FALSE(dlls.empty());
