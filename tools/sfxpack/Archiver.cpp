@@ -186,7 +186,8 @@ void PackFolder(const fs::path& program, const fs::path& folder, const fs::path&
   const int code = RunSevenZip(program, args, folder, settings.progress, output, settings.progressLines);
   if (code != 0)
     throw PackError("7-Zip " + Quoted(program) + " failed with exit code " + std::to_string(code) +
-                    " while packing folder " + Quoted(folder) + ": " + Reason(output, fs::absolute(archive)));
+                    " while packing folder " + Quoted(folder) + " into " + Quoted(archive) + ": " +
+                    Reason(output, fs::absolute(archive)));
 }
 
 namespace {
