@@ -83,6 +83,40 @@ TEST_F(SfxpackCheckTest, Build_JsonListsWarningsByCodeAndQuietPrintsNothing) {
   EXPECT_TRUE(fs::exists(output_));
 }
 
+// A failing build still prints its one object, and a quiet strict build
+// shows the warnings that failed it.
+TEST_F(SfxpackCheckTest, Build_JsonReportsFailuresAndStrictShowsItsWarnings) {
+  const std::string config = "[main]\nSetupFilname=setup.exe\nSetupFileName=setup.exe\n";
+  EXPECT_EQ(BuildWith(config, {"--json", "--strict"}), 1);
+  const boost::json::object result = boost::json::parse(out_.str()).as_object();
+  EXPECT_EQ(result.at("path").as_string(), Arg(output_));
+  EXPECT_EQ(result.at("error").as_string(), "1 warning(s) with --strict; nothing written");
+  ASSERT_EQ(result.at("warnings").as_array().size(), 1u);
+  EXPECT_EQ(result.at("warnings").as_array()[0].at("code"), "unknown-key");
+
+  EXPECT_EQ(BuildWith(config, {"--json", "--quiet"}), 2);
+  EXPECT_NE(boost::json::parse(out_.str()).as_object().at("error").as_string().find("not both"),
+            boost::json::string::npos);
+
+  EXPECT_EQ(BuildWith(config, {"--quiet", "--strict"}), 1);
+  EXPECT_EQ(out_.str(), "");
+  EXPECT_NE(err_.str().find("config.txt\" line 2: unknown key \"SetupFilname\""), std::string::npos) << err_.str();
+  EXPECT_FALSE(fs::exists(output_));
+}
+
+TEST_F(SfxpackCheckTest, Build_PrintsTwentyWarningsOfAKindThenTheirCount) {
+  std::string config = "[main]\nSetupFileName=setup.exe\n";
+  for (int i = 0; i < 25; ++i) config += "Unknown" + std::to_string(i) + "=1\n";
+  ASSERT_EQ(BuildWith(config, {"--json"}), 0) << err_.str();
+  EXPECT_EQ(boost::json::parse(out_.str()).as_object().at("warnings").as_array().size(), 25u);
+  const std::string err = err_.str();
+  EXPECT_NE(err.find("\"Unknown19\""), std::string::npos) << err;
+  EXPECT_EQ(err.find("\"Unknown20\""), std::string::npos) << err;
+  EXPECT_NE(err.find("sfxpack: warning: 5 more warnings of the kind \"unknown-key\" not shown (25 in all)\n"),
+            std::string::npos)
+      << err;
+}
+
 // An enciphered payload is the packager's choice: 7-Zip cannot test it
 // without the password, so the build says so and goes on, also --strict.
 TEST_F(SfxpackCheckTest, Build_TakesEncipheredArchiveWithANote) {
