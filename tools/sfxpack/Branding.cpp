@@ -89,6 +89,11 @@ std::vector<std::uint8_t> VersionResource(Fields fields, const std::string& outp
     const auto found = std::find_if(fields.begin(), fields.end(), [&](const auto& f) { return f.first == key; });
     return found == fields.end() ? std::string() : found->second;
   };
+  // The stub's own version resource is replaced: without a version the
+  // installer's would read 0.0.0.0.
+  if (value("ProductVersion").empty() && value("FileVersion").empty())
+    throw PackError("the version information gives no version, so the installer's would read 0.0.0.0; give "
+                    "--product-version or --file-version (or ProductVersion in --version-info)");
   // Explorer shows the description; one version stands for both.
   if (value("FileDescription").empty() && !value("ProductName").empty())
     Set(fields, "FileDescription", value("ProductName"));
