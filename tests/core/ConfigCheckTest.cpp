@@ -61,6 +61,11 @@ TEST(ConfigCheck, PathInsideExtractionLeavesOutsidePlacesAlone) {
   EXPECT_EQ(config::PathInsideExtraction(L"[ExtractDir]\\setup.exe"), L"setup.exe");
   EXPECT_EQ(config::PathInsideExtraction(L"C:\\Tools\\setup.exe"), L"");
   EXPECT_EQ(config::PathInsideExtraction(L"[ProgramFilesFolder]\\x.exe"), L"");
+  // As Windows resolves the joined path.
+  EXPECT_EQ(config::PathInsideExtraction(L".\\Setup.EXE"), L"Setup.EXE");
+  EXPECT_EQ(config::PathInsideExtraction(L"product\\\\sub\\\\inst.exe"), L"product/sub/inst.exe");
+  EXPECT_EQ(config::PathInsideExtraction(L"sub\\..\\setup.exe"), L"setup.exe");
+  EXPECT_EQ(config::PathInsideExtraction(L"..\\setup.exe"), L"");
 }
 
 }  // namespace

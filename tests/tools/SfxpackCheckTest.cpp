@@ -46,7 +46,8 @@ TEST_F(SfxpackCheckTest, Build_FindsSetupFileInTheProductFolderAndAnyLetterCase)
   auto archive = FakeArchive();
   for (const char c : std::string("product/App.msi\n")) archive.push_back(static_cast<std::uint8_t>(c));
   WriteBytes(archive_, archive);
-  EXPECT_EQ(BuildWith("[main]\nSetupFileName=app.MSI\n[LANG_de]\nSetupFileName=[ExtractDir]SETUP.exe\n",
+  EXPECT_EQ(BuildWith("[main]\nSetupFileName=app.MSI\n[LANG_de]\nSetupFileName=[ExtractDir]SETUP.exe\n"
+                      "[LANG_fr]\nSetupFileName=.\\product\\\\App.msi\n",
                       {"--strict"}),
             0)
       << err_.str();
