@@ -152,6 +152,13 @@ std::vector<Finding> CheckConfigLines(const std::vector<ConfigLine>& lines) {
   for (std::size_t i = 0; i < lines.size(); ++i) {
     const ConfigLine& line = lines[i];
     const std::size_t number = i + 1;
+    if (line.indentedComment) {
+      // The name of what the installer makes of it; a header still counts.
+      findings.push_back(Found(FindingKind::IndentedComment, number,
+                               line.kind == LineKind::Entry ? line.key : std::wstring(), {},
+                               line.kind == LineKind::Header ? line.section : std::wstring()));
+      if (line.kind != LineKind::Header) continue;
+    }
     if (line.kind == LineKind::Ignored) {
       findings.push_back(Found(FindingKind::IgnoredLine, number, {}, {}));
     } else if (line.kind == LineKind::Header) {

@@ -24,6 +24,7 @@ enum class FindingKind {
   DuplicateKey,         // given again in its section: the last value wins
   DuplicateSection,     // given again: both parts form one section
   EmptySetupFile,       // "SetupFileName" given empty: no program to start
+  IndentedComment,      // blanks before ";": read as an entry, a header or ignored
 };
 
 struct Finding {

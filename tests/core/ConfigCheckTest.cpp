@@ -23,7 +23,8 @@ TEST(ConfigCheck, NamesTheLineAndTheNearestKnownName) {
       {L"ProductName=x\n[main]\n", FindingKind::EntryOutsideSection, 1, L"ProductName", L""},
       {L"[main]\nProgressTitle=x\n", FindingKind::KeyOfOtherSection, 2, L"ProgressTitle", L""},
       {L"[LANG_de]\nExtractOnly=1\n", FindingKind::KeyOfOtherSection, 2, L"ExtractOnly", L""},
-      {L"[main]\n ;comment=1\n", FindingKind::UnknownKey, 2, L";comment", L""},
+      {L"[main]\n ;comment=1\n", FindingKind::IndentedComment, 2, L";comment", L""},
+      {L"[main]\n  ; a comment\n", FindingKind::IndentedComment, 2, L"", L""},
   };
   for (const CheckCase& c : cases) {
     const auto findings = config::CheckConfigLines(config::SplitConfigLines(c.text));

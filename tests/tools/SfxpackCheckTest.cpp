@@ -27,6 +27,8 @@ TEST_F(SfxpackCheckTest, Build_WarnsAboutWhatTheInstallerWouldPassOver) {
        "line 2: unknown key \"SetupFilname\" is ignored by the installer; did you mean SetupFileName?"},
       {"[mian]\nSetupFileName=setup.exe\n", "line 1: unknown section \"mian\""},
       {"[main]\nthis is no setting\n", "line 2: the installer ignores this line"},
+      {"[main]\n  ; see [LANG_de]\n", "line 2: blanks stand before the ';' of this comment, so the installer reads it "
+                                      "as the section header [LANG_de]; put the ';' first on the line"},
       {"[main]\nSetupFileName=app.msi\n", "SetupFileName of [main] names \"app.msi\", which the payload does not hold"},
       {"[main]\n[LANG_de]\nSetupFileName64=x64\\setup.exe\n", "SetupFileName64 of [LANG_de] names \"x64\\setup.exe\""},
   };
