@@ -65,7 +65,11 @@ class SfxpackInputTest : public SfxpackTest {
 };
 
 TEST_F(SfxpackInputTest, Build_RefusesInputsItWouldOverwriteOrMisread) {
+  WriteText(Path("big.ico"), "");
+  fs::resize_file(Path("big.ico"), (16 << 20) + 1);
   Check({
+      {"", {"--icon", "@big.ico", "--product-version", "1.0"}, 1,
+       "is 16777217 bytes; sfxpack takes an icon file of at most 16 MiB"},
       {"", {"--icon", "@icon.ico", "--output", "@icon.ico"}, 1, "is the icon itself"},
       {"", {"--version-info", "@version.txt", "--output", "@version.txt"}, 1, "is the version information itself"},
       {"", {"--folder", "@files", "--output", "@files/out.exe"}, 1, "lies inside folder"},
@@ -135,7 +139,9 @@ TEST_F(SfxpackInputTest, Build_RefusesFolderItemsWindowsCannotCreateAndLinks) {
   fs::create_directories(Path("inside"));
   WriteText(Path("inside/setup.exe"), "MZ");
   fs::create_symlink("setup.exe", Path("inside/copy.exe"));
+  fs::create_symlink("self.7z", Path("self.7z"));
   Check({
+      {"", {"--archive", "@self.7z"}, 1, "self.7z\" is a loop of symbolic links; point it at a file"},
       {"", {"--folder", "@con"}, 1, "holds \"CON\", which the installer would not create as named: \"CON\" would be "
                                    "written as \"_CON\": its name is reserved for a device; rename it"},
       {"", {"--folder", "@colon"}, 1, "\"a:b.txt\" would be written as \"a_b.txt\": its name holds the character :"},

@@ -53,6 +53,8 @@ std::string Quoted(const fs::path& path) { return "\"" + path.u8string() + "\"";
 std::uint64_t InputFileSize(const fs::path& path, const std::string& role) {
   std::error_code ec;
   const fs::file_status status = fs::status(path, ec);
+  if (ec == std::errc::too_many_symbolic_link_levels)
+    throw PackError(role + " " + Quoted(path) + " is a loop of symbolic links; point it at a file");
   if (!fs::exists(status)) throw PackError(role + " " + Quoted(path) + " does not exist");
   if (!fs::is_regular_file(status)) throw PackError(role + " " + Quoted(path) + " is not a file");
   const std::uintmax_t size = fs::file_size(path, ec);
