@@ -5,6 +5,7 @@
 #include <cwctype>
 #include <map>
 #include <optional>
+#include <vector>
 
 #include "core/PathRules.h"
 #include "core/localization/Cultures.h"
@@ -151,6 +152,13 @@ std::vector<Finding> CheckConfigLines(const std::vector<ConfigLine>& lines) {
   for (std::size_t i = 0; i < lines.size(); ++i) {
     const ConfigLine& line = lines[i];
     const std::size_t number = i + 1;
+    if (line.indentedComment) {
+      // The name of what the installer makes of it; a header still counts.
+      findings.push_back(Found(FindingKind::IndentedComment, number,
+                               line.kind == LineKind::Entry ? line.key : std::wstring(), {},
+                               line.kind == LineKind::Header ? line.section : std::wstring()));
+      if (line.kind != LineKind::Header) continue;
+    }
     if (line.kind == LineKind::Ignored) {
       findings.push_back(Found(FindingKind::IgnoredLine, number, {}, {}));
     } else if (line.kind == LineKind::Header) {
@@ -214,9 +222,25 @@ std::wstring PathInsideExtraction(const std::wstring& setupFileName) {
     path.erase(0, kExtractDir.size());
   else if (path.find(L'[') != std::wstring::npos || IsAbsolutePath(path))
     return {};
+  // The installer hands the joined path to Windows, which reads repeated
+  // separators as one, drops "." parts and lets ".." take back the part
+  // before it.
   std::replace(path.begin(), path.end(), L'\\', L'/');
-  path.erase(0, path.find_first_not_of(L'/'));
-  return path;
+  std::vector<std::wstring> parts;
+  for (std::size_t start = 0; start <= path.size();) {
+    const std::size_t end = std::min(path.find(L'/', start), path.size());
+    const std::wstring part = path.substr(start, end - start);
+    if (part == L"..") {
+      if (parts.empty()) return {};  // above the extraction folder
+      parts.pop_back();
+    } else if (!part.empty() && part != L".") {
+      parts.push_back(part);
+    }
+    start = end + 1;
+  }
+  std::wstring inside;
+  for (const std::wstring& part : parts) inside += (inside.empty() ? L"" : L"/") + part;
+  return inside;
 }
 
 }  // namespace config

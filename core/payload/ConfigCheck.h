@@ -24,6 +24,7 @@ enum class FindingKind {
   DuplicateKey,         // given again in its section: the last value wins
   DuplicateSection,     // given again: both parts form one section
   EmptySetupFile,       // "SetupFileName" given empty: no program to start
+  IndentedComment,      // blanks before ";": read as an entry, a header or ignored
 };
 
 struct Finding {
@@ -51,8 +52,9 @@ struct SetupTarget {
 std::vector<SetupTarget> SetupTargets(const ConfigStore& store);
 
 // The path inside the extraction folder that a setup file name names, with
-// "/" between its parts; empty when it names a place outside (an absolute
-// path or a folder reference other than "[ExtractDir]").
+// "/" between its parts, as Windows resolves it; empty when it names a
+// place outside (an absolute path, a folder reference other than
+// "[ExtractDir]", a ".." above the folder).
 std::wstring PathInsideExtraction(const std::wstring& setupFileName);
 
 }  // namespace config

@@ -32,6 +32,8 @@ bool NextLine(const std::wstring& text, std::size_t& pos, std::wstring& line) {
 ConfigLine Classify(const std::wstring& line) {
   ConfigLine result;
   if (line.empty() || line[0] == L';') return result;
+  const auto first = std::find_if_not(line.begin(), line.end(), IsSpace);
+  result.indentedComment = first != line.end() && *first == L';';
   const std::size_t eq = line.find(L'=');
   if (eq != std::wstring::npos) {
     result.kind = LineKind::Entry;

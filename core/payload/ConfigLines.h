@@ -19,6 +19,9 @@ struct ConfigLine {
   std::wstring key;
   std::wstring value;
   std::wstring section;
+  // Blanks, then ";": the store reads the line as any other, so a comment
+  // holding "=" is an entry and one holding "[...]" a header.
+  bool indentedComment = false;
 };
 
 // Every line of text in order; an empty text has none.

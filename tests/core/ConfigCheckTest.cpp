@@ -23,7 +23,8 @@ TEST(ConfigCheck, NamesTheLineAndTheNearestKnownName) {
       {L"ProductName=x\n[main]\n", FindingKind::EntryOutsideSection, 1, L"ProductName", L""},
       {L"[main]\nProgressTitle=x\n", FindingKind::KeyOfOtherSection, 2, L"ProgressTitle", L""},
       {L"[LANG_de]\nExtractOnly=1\n", FindingKind::KeyOfOtherSection, 2, L"ExtractOnly", L""},
-      {L"[main]\n ;comment=1\n", FindingKind::UnknownKey, 2, L";comment", L""},
+      {L"[main]\n ;comment=1\n", FindingKind::IndentedComment, 2, L";comment", L""},
+      {L"[main]\n  ; a comment\n", FindingKind::IndentedComment, 2, L"", L""},
   };
   for (const CheckCase& c : cases) {
     const auto findings = config::CheckConfigLines(config::SplitConfigLines(c.text));
@@ -61,6 +62,11 @@ TEST(ConfigCheck, PathInsideExtractionLeavesOutsidePlacesAlone) {
   EXPECT_EQ(config::PathInsideExtraction(L"[ExtractDir]\\setup.exe"), L"setup.exe");
   EXPECT_EQ(config::PathInsideExtraction(L"C:\\Tools\\setup.exe"), L"");
   EXPECT_EQ(config::PathInsideExtraction(L"[ProgramFilesFolder]\\x.exe"), L"");
+  // As Windows resolves the joined path.
+  EXPECT_EQ(config::PathInsideExtraction(L".\\Setup.EXE"), L"Setup.EXE");
+  EXPECT_EQ(config::PathInsideExtraction(L"product\\\\sub\\\\inst.exe"), L"product/sub/inst.exe");
+  EXPECT_EQ(config::PathInsideExtraction(L"sub\\..\\setup.exe"), L"setup.exe");
+  EXPECT_EQ(config::PathInsideExtraction(L"..\\setup.exe"), L"");
 }
 
 }  // namespace

@@ -1,9 +1,11 @@
 // Stands in for 7-Zip in the tests of sfxpack, on Windows as well: for
 // "a ... ARCHIVE ." it writes a file of the 7z signature, 26 zero bytes and
 // the names in the folder it was started in, one a line (FAKE7Z_EXIT sets
-// its exit code); "t ... ARCHIVE" passes such a file and fails anything
+// its exit code, and then it says why as 7-Zip does, on standard output
+// with -bse1); "t ... ARCHIVE" passes such a file and fails anything
 // shorter or without the signature; "l ... ARCHIVE" prints its names as
 // 7-Zip's technical listing does.
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -38,7 +40,10 @@ int Run(const std::vector<fs::path>& args) {
   for (const std::string& name : names) out << name << '\n';
   out.close();
   const char* code = std::getenv("FAKE7Z_EXIT");
-  return code ? std::atoi(code) : 0;
+  if (!code) return 0;
+  const bool errorsOnOutput = std::find(args.begin(), args.end(), "-bse1") != args.end();
+  (errorsOnOutput ? std::cout : std::cerr) << "\nSystem ERROR:\nerrno=28 : No space left on device\n";
+  return std::atoi(code);
 }
 
 }  // namespace

@@ -27,6 +27,8 @@ TEST_F(SfxpackCheckTest, Build_WarnsAboutWhatTheInstallerWouldPassOver) {
        "line 2: unknown key \"SetupFilname\" is ignored by the installer; did you mean SetupFileName?"},
       {"[mian]\nSetupFileName=setup.exe\n", "line 1: unknown section \"mian\""},
       {"[main]\nthis is no setting\n", "line 2: the installer ignores this line"},
+      {"[main]\n  ; see [LANG_de]\n", "line 2: blanks stand before the ';' of this comment, so the installer reads it "
+                                      "as the section header [LANG_de]; put the ';' first on the line"},
       {"[main]\nSetupFileName=app.msi\n", "SetupFileName of [main] names \"app.msi\", which the payload does not hold"},
       {"[main]\n[LANG_de]\nSetupFileName64=x64\\setup.exe\n", "SetupFileName64 of [LANG_de] names \"x64\\setup.exe\""},
   };
@@ -46,7 +48,8 @@ TEST_F(SfxpackCheckTest, Build_FindsSetupFileInTheProductFolderAndAnyLetterCase)
   auto archive = FakeArchive();
   for (const char c : std::string("product/App.msi\n")) archive.push_back(static_cast<std::uint8_t>(c));
   WriteBytes(archive_, archive);
-  EXPECT_EQ(BuildWith("[main]\nSetupFileName=app.MSI\n[LANG_de]\nSetupFileName=[ExtractDir]SETUP.exe\n",
+  EXPECT_EQ(BuildWith("[main]\nSetupFileName=app.MSI\n[LANG_de]\nSetupFileName=[ExtractDir]SETUP.exe\n"
+                      "[LANG_fr]\nSetupFileName=.\\product\\\\App.msi\n",
                       {"--strict"}),
             0)
       << err_.str();
@@ -59,6 +62,11 @@ TEST_F(SfxpackCheckTest, Build_RefusesDamagedArchive) {
   WriteBytes(archive_, archive);
   inputs_ = FolderContents();
   ExpectRefused(Build(), "is damaged: 7-Zip's test of it failed");
+  // 7-Zip's own reason, without the lines that only name the archive.
+  UseReal7Zip();
+  if (IsSkipped()) return;
+  ExpectRefused(Build(), "failed with exit code 2 (Open ERROR: Cannot open the file as [7z] archive; "
+                         "ERRORS: Is not archive); the installer");
 }
 
 TEST_F(SfxpackCheckTest, Build_JsonListsWarningsByCodeAndQuietPrintsNothing) {
@@ -76,6 +84,40 @@ TEST_F(SfxpackCheckTest, Build_JsonListsWarningsByCodeAndQuietPrintsNothing) {
   EXPECT_EQ(BuildWith("[main]\nSetupFilname=setup.exe\nSetupFileName=setup.exe\n", {"--quiet"}), 0);
   EXPECT_EQ(out_.str() + err_.str(), "");
   EXPECT_TRUE(fs::exists(output_));
+}
+
+// A failing build still prints its one object, and a quiet strict build
+// shows the warnings that failed it.
+TEST_F(SfxpackCheckTest, Build_JsonReportsFailuresAndStrictShowsItsWarnings) {
+  const std::string config = "[main]\nSetupFilname=setup.exe\nSetupFileName=setup.exe\n";
+  EXPECT_EQ(BuildWith(config, {"--json", "--strict"}), 1);
+  const boost::json::object result = boost::json::parse(out_.str()).as_object();
+  EXPECT_EQ(result.at("path").as_string(), Arg(output_));
+  EXPECT_EQ(result.at("error").as_string(), "1 warning(s) with --strict; nothing written");
+  ASSERT_EQ(result.at("warnings").as_array().size(), 1u);
+  EXPECT_EQ(result.at("warnings").as_array()[0].at("code"), "unknown-key");
+
+  EXPECT_EQ(BuildWith(config, {"--json", "--quiet"}), 2);
+  EXPECT_NE(boost::json::parse(out_.str()).as_object().at("error").as_string().find("not both"),
+            boost::json::string::npos);
+
+  EXPECT_EQ(BuildWith(config, {"--quiet", "--strict"}), 1);
+  EXPECT_EQ(out_.str(), "");
+  EXPECT_NE(err_.str().find("config.txt\" line 2: unknown key \"SetupFilname\""), std::string::npos) << err_.str();
+  EXPECT_FALSE(fs::exists(output_));
+}
+
+TEST_F(SfxpackCheckTest, Build_PrintsTwentyWarningsOfAKindThenTheirCount) {
+  std::string config = "[main]\nSetupFileName=setup.exe\n";
+  for (int i = 0; i < 25; ++i) config += "Unknown" + std::to_string(i) + "=1\n";
+  ASSERT_EQ(BuildWith(config, {"--json"}), 0) << err_.str();
+  EXPECT_EQ(boost::json::parse(out_.str()).as_object().at("warnings").as_array().size(), 25u);
+  const std::string err = err_.str();
+  EXPECT_NE(err.find("\"Unknown19\""), std::string::npos) << err;
+  EXPECT_EQ(err.find("\"Unknown20\""), std::string::npos) << err;
+  EXPECT_NE(err.find("sfxpack: warning: 5 more warnings of the kind \"unknown-key\" not shown (25 in all)\n"),
+            std::string::npos)
+      << err;
 }
 
 // An enciphered payload is the packager's choice: 7-Zip cannot test it

@@ -91,7 +91,9 @@ TEST_F(SfxpackFolderTest, Build_RunsConfigured7zInsideTheFolder) {
 TEST_F(SfxpackFolderTest, Build_ReportsFailing7zAndRemovesItsArchive) {
   ScopedEnv program("SFXPACK_7Z", FAKE7Z_PATH);
   ScopedEnv fails("FAKE7Z_EXIT", "3");  // after writing part of an archive
-  ExpectRefused(BuildFromFolder(), "failed with exit code 3");
+  ExpectRefused(BuildFromFolder(), "failed with exit code 3 while packing folder \"" + Arg(files_) + "\" into \"");
+  EXPECT_NE(err_.str().find(".7z\": System ERROR: errno=28 : No space left on device\n"), std::string::npos)
+      << err_.str();
   EXPECT_TRUE(fs::is_empty(temp_));
 }
 

@@ -23,7 +23,7 @@ class SfxpackInputTest : public SfxpackTest {
     sevenZip_.reset();
     sevenZip_.emplace("SFXPACK_7Z", FAKE7Z_PATH);
     WriteText(Path("icon.ico"), "not read");
-    WriteText(Path("version.txt"), "\xEF\xBB\xBFProductName=Bom\n");
+    WriteText(Path("version.txt"), "\xEF\xBB\xBFProductName=Bom\nProductVersion=1.0\n");
     WriteBytes(Path("empty.7z"), {});
     fs::create_directories(Path("files/sub"));
     WriteText(Path("files/setup.exe"), "MZ");
@@ -65,18 +65,29 @@ class SfxpackInputTest : public SfxpackTest {
 };
 
 TEST_F(SfxpackInputTest, Build_RefusesInputsItWouldOverwriteOrMisread) {
+  WriteText(Path("big.ico"), "");
+  fs::resize_file(Path("big.ico"), (16 << 20) + 1);
   Check({
+      {"", {"--icon", "@big.ico", "--product-version", "1.0"}, 1,
+       "is 16777217 bytes; sfxpack takes an icon file of at most 16 MiB"},
       {"", {"--icon", "@icon.ico", "--output", "@icon.ico"}, 1, "is the icon itself"},
       {"", {"--version-info", "@version.txt", "--output", "@version.txt"}, 1, "is the version information itself"},
       {"", {"--folder", "@files", "--output", "@files/out.exe"}, 1, "lies inside folder"},
       {"", {"--output", "--strict"}, 2, "--output needs a value, not the option --strict"},
       {"", {"--company", "caf\xE9"}, 2, "argument 11 is not valid UTF-8"},
       {std::string("[\0m\0a\0i\0n\0]\0", 12), {}, 1, "holds NUL bytes; is it UTF-16?"},
-      {"", {"--product-name", std::string(20000, 'x')}, 1, "more than a version resource holds (65,535)"},
+      {"", {"--product-name", std::string(20000, 'x'), "--product-version", "1.0"}, 1, "more than a version resource holds (65,535)"},
       {"", {"--product-version", "beta"}, 1, "ProductVersion \"beta\" does not begin with a version number"},
       {"", {"--folder", "@payload.7z"}, 1, "is a file; --folder takes a folder"},
       {"", {"--archive", "@empty.7z"}, 1, "is empty (0 bytes)"},
       {"", {"--arch", "x64"}, 1, "\", the x86 stub, disagree; give the x64 stub or leave out --arch"},
+      {"", {"--product-version", ""}, 2, "--product-version is empty; give its text, or leave --product-version out"},
+      {"", {"--product-name", ""}, 2, "--product-name is empty"},
+      {"", {"--company", "Kest"}, 1, "gives no version, so the installer's would read 0.0.0.0; give --product-version"},
+      {"", {"--level", "5"}, 2, "--level applies only to --folder; --archive is packed already, so leave --level out"},
+      {"", {"--threads", "2"}, 2, "--threads applies only to --folder"},
+      {"", {"--follow-links"}, 2, "--follow-links applies only to --folder"},
+      {"", {"--progress"}, 2, "--progress applies only to --folder"},
   });
 }
 
@@ -128,7 +139,9 @@ TEST_F(SfxpackInputTest, Build_RefusesFolderItemsWindowsCannotCreateAndLinks) {
   fs::create_directories(Path("inside"));
   WriteText(Path("inside/setup.exe"), "MZ");
   fs::create_symlink("setup.exe", Path("inside/copy.exe"));
+  fs::create_symlink("self.7z", Path("self.7z"));
   Check({
+      {"", {"--archive", "@self.7z"}, 1, "self.7z\" is a loop of symbolic links; point it at a file"},
       {"", {"--folder", "@con"}, 1, "holds \"CON\", which the installer would not create as named: \"CON\" would be "
                                    "written as \"_CON\": its name is reserved for a device; rename it"},
       {"", {"--folder", "@colon"}, 1, "\"a:b.txt\" would be written as \"a_b.txt\": its name holds the character :"},

@@ -56,6 +56,11 @@ TEST_F(StubSearchTest, VersionNamesEachStubFoundOrNotFound) {
   sfxpack::PrintStubVersions({dir_}, out);
   EXPECT_EQ(out.str(), "stub x86 (setupsfx.exe): 2.5.0.1, " + Arg(Path("setupsfx.exe")) +
                            "\nstub x64 (setupsfx64.exe): not found\nstub arm64 (setupsfxarm64.exe): not found\n");
+  WriteText(Path("setupsfx64.exe"), "junk");
+  out.str("");
+  sfxpack::PrintStubVersions({dir_}, out);
+  EXPECT_NE(out.str().find("stub x64 (setupsfx64.exe): not a Windows program (PE image), "), std::string::npos)
+      << out.str();
 }
 
 }  // namespace

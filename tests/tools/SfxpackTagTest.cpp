@@ -53,6 +53,9 @@ TEST_F(SfxpackTagTest, TaggedInstallerKeepsItsRecordsAndInspectShowsTheValues) {
   EXPECT_NE(out_.str().find("signature tag        2 entries\n  campaign=spring & more\n  order=A-17\n"),
             std::string::npos)
       << out_.str();
+  EXPECT_NE(out_.str().find(" (the size before signing; the installer checks the certificate table's end)\n"),
+            std::string::npos)
+      << out_.str();
   ASSERT_EQ(Run({"inspect", "--json", Arg(output_)}), 0) << err_.str();
   EXPECT_NE(out_.str().find(R"("signatureTag":{"state":"read","values":{"campaign":"spring & more","order":"A-17"}})"),
             std::string::npos)
@@ -98,8 +101,10 @@ TEST_F(SfxpackTagTest, RefusesWhatItCannotTag) {
       {"damaged.exe", {"a=1"}, "is malformed"},
       {"changed.exe", {"a=1"}, "the signature of \"" + Arg(Path("changed.exe")) + "\" does not pass: the digest it "
                                "signs is not the file's sha256 Authenticode hash"},
-      {"signed.exe", {"a=" + std::string(9000, 'x')}, "a tag holds at most that"},
-      {"signed.exe", {"a=two\nlines"}, "breaks a line"},
+      {"signed.exe", {"a=" + std::string(9000, 'x')}, "16384 bytes as a data block, where each character of the names "
+                                                      "and values takes 2 bytes (UTF-16), so fewer than 8192 characters"},
+      {"signed.exe", {"a=two\nlines"}, "the value of a breaks a line (a CR, LF or NUL)"},
+      {"signed.exe", {"a\rb=1"}, "the name \"a\rb\" is empty or holds \"=\" or a line break"},
   };
   for (const auto& refusal : refusals) {
     SCOPED_TRACE(refusal.phrase);

@@ -372,6 +372,14 @@ TEST_F(SfxpackTest, Version_PrintsTheVersionThenTheStubs) {
 TEST_F(SfxpackTest, Inspect_RefusesFileWithoutBlock) {
   EXPECT_EQ(Run({"inspect", Arg(stub_)}), 3);
   EXPECT_NE(err_.str().find("holds no configuration block"), std::string::npos) << err_.str();
+  // A download that stopped inside the block.
+  ASSERT_EQ(Build(), 0) << err_.str();
+  auto bytes = ReadBytes(output_);
+  bytes.resize(kImageSize + 30);
+  WriteBytes(output_, bytes);
+  EXPECT_EQ(Run({"inspect", Arg(output_)}), 3);
+  EXPECT_NE(err_.str().find("is truncated: its configuration block begins but does not end"), std::string::npos)
+      << err_.str();
 }
 
 }  // namespace

@@ -38,8 +38,9 @@ using Args = std::vector<fs::path::string_type>;
 fs::path::string_type Native(const std::string& text) { return fs::u8path(text).native(); }
 
 Args PackArguments(const fs::path& archive, const PackSettings& s) {
+  // -bse1: the errors come through the pipe, for the message.
   Args args = {Native("a"), Native("-t7z"), Native("-mx=" + std::to_string(s.level)),
-               Native("-bso0"), Native(s.progress ? "-bsp2" : "-bsp0")};
+               Native("-bso0"), Native("-bse1"), Native(s.progress ? "-bsp2" : "-bsp0")};
   if (s.level > 0) args.push_back(Native(std::string("-m0=LZMA2:c=") + kBlockSizeOption));
   if (s.threads) args.push_back(Native("-mmt=" + std::to_string(*s.threads)));
   // "." from inside the folder stores its contents without the folder's name.
@@ -67,20 +68,22 @@ struct OwnProcessGroup : bp::extend::handler {
 #endif
 
 // What 7-Zip said of an error: its output without blank lines, the
-// lines joined by "; ", and "the archive" where it named the archive by
-// the path it was given.
+// lines joined by "; " (a heading ending in ':' by a space), "the archive"
+// where it named the archive by the path it was given, and without the
+// lines that only name the archive.
 std::string Reason(const std::string& output, const fs::path& archive = {}) {
   std::istringstream lines(output);
   const std::string path = archive.u8string();
   std::string reason;
   for (std::string line; std::getline(lines, line);) {
     while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
-    if (line.empty()) continue;
     for (std::size_t at; !path.empty() && (at = line.find(path)) != std::string::npos;)
       line.replace(at, path.size(), "the archive");
-    if (!reason.empty()) reason += "; ";
+    if (line.empty() || line == "the archive" || line == "ERROR: the archive") continue;
+    if (!reason.empty()) reason += reason.back() == ':' ? " " : "; ";
     reason += line;
   }
+  if (reason.empty()) return "7-Zip gave no reason";
   return reason.size() > 600 ? reason.substr(0, 600) + "..." : reason;
 }
 
@@ -183,7 +186,8 @@ void PackFolder(const fs::path& program, const fs::path& folder, const fs::path&
   const int code = RunSevenZip(program, args, folder, settings.progress, output, settings.progressLines);
   if (code != 0)
     throw PackError("7-Zip " + Quoted(program) + " failed with exit code " + std::to_string(code) +
-                    " while packing folder " + Quoted(folder) + ": " + Reason(output));
+                    " while packing folder " + Quoted(folder) + " into " + Quoted(archive) + ": " +
+                    Reason(output, fs::absolute(archive)));
 }
 
 namespace {

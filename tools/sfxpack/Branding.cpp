@@ -89,6 +89,11 @@ std::vector<std::uint8_t> VersionResource(Fields fields, const std::string& outp
     const auto found = std::find_if(fields.begin(), fields.end(), [&](const auto& f) { return f.first == key; });
     return found == fields.end() ? std::string() : found->second;
   };
+  // The stub's own version resource is replaced: without a version the
+  // installer's would read 0.0.0.0.
+  if (value("ProductVersion").empty() && value("FileVersion").empty())
+    throw PackError("the version information gives no version, so the installer's would read 0.0.0.0; give "
+                    "--product-version or --file-version (or ProductVersion in --version-info)");
   // Explorer shows the description; one version stands for both.
   if (value("FileDescription").empty() && !value("ProductName").empty())
     Set(fields, "FileDescription", value("ProductName"));
@@ -147,7 +152,11 @@ void ReplaceIcon(const std::filesystem::path& path, std::vector<kestlib::Resourc
     if (Is(r.type, kestlib::kResourceTypeIcon) && r.name.name.empty() && r.name.id >= firstId)
       firstId = static_cast<std::uint16_t>(r.name.id + 1);
 
-  const std::vector<std::uint8_t> bytes = ReadFilePrefix(path, 16 << 20, "icon");
+  constexpr std::uint64_t kIconLimit = 16 << 20;
+  if (const std::uint64_t size = InputFileSize(path, "icon"); size > kIconLimit)
+    throw PackError("icon " + Quoted(path) + " is " + std::to_string(size) + " bytes; sfxpack takes an icon file of at "
+                    "most 16 MiB; an installer icon is far smaller");
+  const std::vector<std::uint8_t> bytes = ReadFilePrefix(path, kIconLimit, "icon");
   const auto icon = kestlib::ReadIconFile(bytes.data(), bytes.size(), firstId);
   if (!icon) throw PackError("icon " + Quoted(path) + " is not an icon file (.ico) with at least one image");
   for (std::size_t i = 0; i < icon->images.size(); ++i)

@@ -164,7 +164,7 @@ std::optional<std::int64_t> SourceDateEpoch() {
   return epoch;
 }
 
-BuildResult BuildInstaller(const BuildOptions& options, std::ostream& notes) {
+std::uint64_t BuildInstaller(const BuildOptions& options, Warnings& warnings, std::ostream& notes) {
   RefuseOutputOverInputs(options);
   StubImage stub = LoadStub(options.stub);
   if (options.arch && *options.arch != stub.architecture)
@@ -176,7 +176,6 @@ BuildResult BuildInstaller(const BuildOptions& options, std::ostream& notes) {
       options.trailingData ? TrailingBlockFor(*options.trailingData, stub, notes)
                            : std::vector<std::uint8_t>{};
   const std::string configText = LoadConfigText(options.config, notes);
-  Warnings warnings(notes);
   ReviewConfigLines(configText, options.config, warnings);
   WarnAboutUnreadSlots(options, configText, warnings);
   const std::optional<fs::path> sevenZip = FindSevenZip();
@@ -203,6 +202,7 @@ BuildResult BuildInstaller(const BuildOptions& options, std::ostream& notes) {
   if (paths) ReviewSetupFiles(configText, *paths, warnings);
   // Stored without compression, a folder's archive holds at least every byte.
   if (scan && options.level == 0) CheckInstallerSize(layout.archiveOffset + FileBytes(*scan) + trailingBlock.size());
+  warnings.PrintHidden();
   // Before packing: a strict build of a large folder fails at once.
   RequireNoWarnings(options, warnings);
 
@@ -229,7 +229,7 @@ BuildResult BuildInstaller(const BuildOptions& options, std::ostream& notes) {
   CheckInterrupt();
   RecordFileSize(stub, fileSize);
   WriteInstaller(options.output, stub, block, archive, archiveSize, trailingBlock);
-  return {fileSize, warnings.list()};
+  return fileSize;
 }
 
 }  // namespace sfxpack

@@ -5,30 +5,27 @@
 #include <filesystem>
 #include <optional>
 #include <ostream>
-
-#include <vector>
+#include <string>
 
 #include "CommandLine.h"
 #include "Warnings.h"
 
 namespace sfxpack {
 
-struct BuildResult {
-  std::uint64_t size = 0;
-  std::vector<Warning> warnings;
-};
-
-// Writes the installer that the options describe and returns its size and
-// the warnings given.
+// Writes the installer that the options describe and returns its size.
 // Every check runs before the output is touched; a failure throws
 // PackError and leaves no output behind (an existing one stays as it was).
-// Warnings and notes go to notes; with options.strict a warning fails the
-// build.
-BuildResult BuildInstaller(const BuildOptions& options, std::ostream& notes);
+// Warnings go to warnings, kept there when the build fails too, notes to
+// notes; with options.strict a warning fails the build.
+std::uint64_t BuildInstaller(const BuildOptions& options, Warnings& warnings, std::ostream& notes);
 
-// build --json: the installer written, its SHA-256 and LZMA2 blocks, and
-// the warnings, as one JSON object.
-void PrintJsonBuild(const std::filesystem::path& output, const BuildResult& result, std::ostream& out);
+// build --json: the installer written, its size, SHA-256 and LZMA2 blocks,
+// and the warnings, as one JSON object.
+void PrintJsonBuild(const std::filesystem::path& output, std::uint64_t size, const Warnings& warnings,
+                    std::ostream& out);
+// build --json that failed: the output named, the error and the warnings.
+void PrintJsonBuildError(const std::filesystem::path& output, const std::string& error, const Warnings& warnings,
+                         std::ostream& out);
 
 // SOURCE_DATE_EPOCH, when it is set; throws PackError when it is no count
 // of seconds.

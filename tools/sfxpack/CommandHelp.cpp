@@ -29,8 +29,10 @@ void PrintBuildHelp(std::ostream& out) {
          "The configuration is checked: unknown sections and keys, ignored lines and\n"
          "a SetupFileName the payload does not hold are warnings. An --archive is\n"
          "tested with 7-Zip before anything is written; a damaged one is refused.\n"
-         "--json prints {path, size, sha256, lzma2Blocks, warnings: [{code, message}]};\n"
-         "without a terminal, --progress writes whole lines.\n"
+         "--json prints {path, size, sha256, lzma2Blocks, warnings: [{code, message}]},\n"
+         "or for a failure {path, error, warnings}; --quiet still shows the warnings\n"
+         "that fail a --strict build. Of one kind only 20 warnings are printed.\n"
+         "Without a terminal, --progress writes whole lines.\n"
          "\n"
          "Forwarded data (handed to the setup program in SetupValues.dat):\n"
          "  --slot fills one of the stub's data slots (HLVID, HLVID2, HV_VOLTARIN_PHASH);\n"
@@ -38,7 +40,8 @@ void PrintBuildHelp(std::ostream& out) {
          "  entries NAME=VALUE joined by \"&\", where %XX stands for the character with\n"
          "  that hexadecimal code; the installer reads the block only when its stub has\n"
          "  no data slots, and only from an installer of at least 65,536 bytes.\n"
-         "  A tag's values (at most 16 KiB as a block) are forwarded after those,\n"
+         "  A tag's values (a block of at most 16,384 bytes, fewer than 8,192 UTF-16\n"
+         "  characters) are forwarded after those,\n"
          "  each replacing a value of the same name. The signature does not cover\n"
          "  a tag: anyone can change it, so the setup must treat its values as\n"
          "  untrusted.\n"
@@ -124,7 +127,7 @@ void PrintHelp(std::ostream& out, Command command) {
       PrintOptions(out, Command::Tag);
       out
           << "\nExit status:\n  0  tagged\n  1  refused or failed (unsigned, damaged signature, values\n"
-             "     over 16 KiB); nothing written\n  2  wrong usage\n"
+             "     over 16,384 bytes); nothing written\n  2  wrong usage\n"
           << kInterruptExit;
       return;
     case Command::Help:

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <iterator>
+#include <utility>
 
 #include <boost/locale/encoding_utf.hpp>
 
@@ -58,6 +59,8 @@ void StoreBrandingPath(BuildOptions& options, const std::string& value, const st
 
 // A version key given as an option, once.
 void StoreField(BuildOptions& options, const std::string& value, const std::string& name, const char* key) {
+  // An unset variable in a script ("--product-version $VERSION").
+  if (value.empty()) throw UsageError(name + " is empty; give its text, or leave " + name + " out");
   for (const auto& field : options.branding.fields)
     if (field.first == key) throw UsageError(name + " is given more than once");
   options.branding.fields.emplace_back(key, value);
@@ -279,6 +282,17 @@ void RequireBuildOptions(const BuildOptions& o) {
   if (!o.archive.empty() && !o.folder.empty())
     throw UsageError("build takes --archive or --folder, not both");
   if (o.json && o.quiet) throw UsageError("build takes --json or --quiet, not both");
+  // They tell 7-Zip how to pack a folder; an archive is packed already.
+  if (!o.archive.empty()) {
+    const std::pair<bool, const char*> packing[] = {{o.level.has_value(), "--level"},
+                                                    {o.threads.has_value(), "--threads"},
+                                                    {o.followLinks, "--follow-links"},
+                                                    {o.progress, "--progress"}};
+    for (const auto& [given, name] : packing)
+      if (given)
+        throw UsageError(std::string(name) + " applies only to --folder; --archive is packed already, so leave " +
+                         name + " out");
+  }
 }
 
 Invocation ParseBuild(const std::vector<std::string>& args) {

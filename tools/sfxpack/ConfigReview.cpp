@@ -49,6 +49,13 @@ std::string Describe(const config::Finding& f) {
              "); the installer joins both into one section";
     case config::FindingKind::EmptySetupFile:
       return "SetupFileName is empty; the installer would have no setup program to start";
+    case config::FindingKind::IndentedComment: {
+      const std::string reading = !f.name.empty()    ? "the key " + name
+                                  : !f.value.empty() ? "the section header [" + Narrow(f.value) + "]"
+                                                     : std::string("a line it ignores");
+      return "blanks stand before the ';' of this comment, so the installer reads it as " + reading +
+             "; put the ';' first on the line";
+    }
     case config::FindingKind::IgnoredLine:
       break;
   }
@@ -77,6 +84,8 @@ const char* Code(config::FindingKind kind) {
       return "duplicate-section";
     case config::FindingKind::EmptySetupFile:
       return "empty-setup-file";
+    case config::FindingKind::IndentedComment:
+      return "indented-comment";
     case config::FindingKind::IgnoredLine:
       break;
   }

@@ -53,6 +53,8 @@ std::string Quoted(const fs::path& path) { return "\"" + path.u8string() + "\"";
 std::uint64_t InputFileSize(const fs::path& path, const std::string& role) {
   std::error_code ec;
   const fs::file_status status = fs::status(path, ec);
+  if (ec == std::errc::too_many_symbolic_link_levels)
+    throw PackError(role + " " + Quoted(path) + " is a loop of symbolic links; point it at a file");
   if (!fs::exists(status)) throw PackError(role + " " + Quoted(path) + " does not exist");
   if (!fs::is_regular_file(status)) throw PackError(role + " " + Quoted(path) + " is not a file");
   const std::uintmax_t size = fs::file_size(path, ec);
@@ -203,8 +205,8 @@ class UniqueFd {
 };
 
 // The whole file copied inside the kernel, as cp does; false where the
-// file system cannot, with nothing copied.
-bool KernelCopy(const fs::path& source, const fs::path& target) {
+// file system cannot, with nothing copied. what names the copy.
+bool KernelCopy(const fs::path& source, const fs::path& target, const std::string& what) {
   const UniqueFd in(open(source.c_str(), O_RDONLY | O_CLOEXEC));
   // No O_TRUNC: the file is new and empty, and ext4 flushes a truncated
   // file's data when it is closed.
@@ -215,7 +217,7 @@ bool KernelCopy(const fs::path& source, const fs::path& target) {
     if (copied == 0) return true;
     if (copied < 0) {
       if (first) return false;
-      throw PackError("cannot copy " + Quoted(source) + ": " + std::generic_category().message(errno));
+      throw PackError(what + std::generic_category().message(errno));
     }
     CheckInterrupt();
   }
@@ -227,16 +229,17 @@ bool KernelCopy(const fs::path& source, const fs::path& target) {
 const fs::path& PendingFile::CopyOf(const fs::path& source, const std::string& role) {
   out_.close();
   CheckStream();
+  // The output is named too: a full disk there is the usual cause.
+  const std::string what = "cannot copy " + role + " " + Quoted(source) + " to the output " + Quoted(target_) + ": ";
 #ifdef _WIN32
   // The system's copy; MinGW's copy_file cannot replace the empty file.
   if (!CopyFileW(source.c_str(), temp_.path().c_str(), FALSE))
-    throw PackError("cannot copy " + role + " " + Quoted(source) + ": " +
-                    std::system_category().message(static_cast<int>(GetLastError())));
+    throw PackError(what + std::system_category().message(static_cast<int>(GetLastError())));
 #else
-  if (!KernelCopy(source, temp_.path())) {
+  if (!KernelCopy(source, temp_.path(), what)) {
     std::error_code ec;
     fs::copy_file(source, temp_.path(), fs::copy_options::overwrite_existing, ec);
-    if (ec) throw PackError("cannot copy " + role + " " + Quoted(source) + ": " + ec.message());
+    if (ec) throw PackError(what + ec.message());
   }
 #endif
   CheckInterrupt();

@@ -120,6 +120,12 @@ ForwardedReport ReadForwarded(const std::filesystem::path& path, const std::vect
   return report;
 }
 
+namespace {
+
+std::string Entries(std::size_t count) { return std::to_string(count) + (count == 1 ? " entry" : " entries"); }
+
+}  // namespace
+
 void PrintForwarded(const ForwardedReport& r, std::ostream& out) {
   Row(out, "data slots");
   out << (r.slots.empty() ? "none" : std::to_string(r.slots.size())) << '\n';
@@ -130,7 +136,7 @@ void PrintForwarded(const ForwardedReport& r, std::ostream& out) {
   else if (r.block == forwarded::BlockResult::Invalid)
     out << "invalid (no end marker or a broken escape)\n";
   else
-    out << r.blockValues.size() << " entries\n";
+    out << Entries(r.blockValues.size()) << '\n';
   for (const auto& [name, value] : r.blockValues)
     out << "  " << Utf8FromUtf16(name) << '=' << Utf8FromUtf16(value) << '\n';
   Row(out, "signature tag");
@@ -141,7 +147,7 @@ void PrintForwarded(const ForwardedReport& r, std::ostream& out) {
   else if (*r.tag == forwarded::TagResult::Damaged)
     out << "damaged (the installer ignores it)\n";
   else
-    out << r.tagValues.size() << " entries\n";
+    out << Entries(r.tagValues.size()) << '\n';
   for (const auto& [name, value] : r.tagValues)
     out << "  " << Utf8FromUtf16(name) << '=' << Utf8FromUtf16(value) << '\n';
   Row(out, "forwarded from");

@@ -101,6 +101,10 @@ InstallerReport ReadLayout(const std::filesystem::path& path) {
   if (error != kestlib::PeError::None)
     throw PackError(Quoted(path) + " is not a Windows program (PE image): " + kestlib::DescribePeError(error));
   const auto block = payload::FindConfigBlock(bytes.data(), bytes.size());
+  // A marker in a file read to its end: the download stopped inside the block.
+  if (!block && bytes.size() == r.fileSize && payload::FindAnyMarker(bytes.data(), bytes.size()))
+    throw PackError(Quoted(path) + " is truncated: its configuration block begins but does not end (" +
+                    std::to_string(r.fileSize) + " bytes); download or build it again");
   if (!block)
     throw PackError(Quoted(path) + " holds no configuration block: no start marker with an " +
                     "end marker behind it in its first 20 MiB. Is it a built installer?");
@@ -200,13 +204,15 @@ void PrintReport(const InstallerReport& r, std::ostream& out) {
   Row(out, "_HLV_VERIFY");
   if (!r.verifyValue)
     out << "missing or not 8 bytes long\n";
+  else if (r.certificate)  // signing grew the file; its table's end is checked instead
+    out << *r.verifyValue << " (the size before signing; the installer checks the certificate table's end)\n";
   else if (*r.verifyValue == r.fileSize)
     out << *r.verifyValue << " (matches the file size)\n";
   else
     out << *r.verifyValue << " (does not match the file size " << r.fileSize << ")\n";
   PrintForwarded(r.forwarded, out);
   Row(out, "icon");
-  out << r.iconImages << " images\n";
+  out << r.iconImages << (r.iconImages == 1 ? " image\n" : " images\n");
   Row(out, "version");
   if (r.version) {
     out << "file " << VersionText(r.version->fileVersion) << ", product "

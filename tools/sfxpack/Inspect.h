@@ -61,7 +61,8 @@ void ListItems(const std::filesystem::path& path, InstallerReport& report);
 void CopyRange(const std::filesystem::path& from, std::uint64_t offset, std::uint64_t length,
                const std::filesystem::path& to);
 
-// What inspect --json prints for a file it cannot examine.
+// What inspect --json prints for a file it cannot examine (and any --json
+// run for a command line it cannot read): the file, the error, no warnings.
 void PrintJsonError(const std::filesystem::path& path, const std::string& error, std::ostream& out);
 
 // "1.2.3.4".

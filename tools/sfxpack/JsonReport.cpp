@@ -70,19 +70,30 @@ std::string Sha256Hex(const std::filesystem::path& path) {
   return hex.str();
 }
 
+json::array WarningList(const Warnings& warnings) {
+  json::array list;
+  for (const Warning& warning : warnings.list())
+    list.push_back(json::object{{"code", warning.code}, {"message", warning.text}});
+  return list;
+}
+
 }  // namespace
 
-void PrintJsonBuild(const std::filesystem::path& output, const BuildResult& result, std::ostream& out) {
-  json::array warnings;
-  for (const Warning& warning : result.warnings)
-    warnings.push_back(json::object{{"code", warning.code}, {"message", warning.text}});
+void PrintJsonBuild(const std::filesystem::path& output, std::uint64_t size, const Warnings& warnings,
+                    std::ostream& out) {
   const std::optional<std::uint64_t> blocks = ReadInstaller(output).lzma2Blocks;
   const json::object report{{"path", output.u8string()},
-                            {"size", result.size},
+                            {"size", size},
                             {"sha256", Sha256Hex(output)},
                             {"lzma2Blocks", blocks ? json::value(*blocks) : json::value(nullptr)},
-                            {"warnings", std::move(warnings)}};
+                            {"warnings", WarningList(warnings)}};
   out << json::serialize(report) << '\n';
+}
+
+void PrintJsonBuildError(const std::filesystem::path& output, const std::string& error, const Warnings& warnings,
+                         std::ostream& out) {
+  out << json::serialize(json::object{{"path", output.u8string()}, {"error", error}, {"warnings", WarningList(warnings)}})
+      << '\n';
 }
 
 void PrintJsonReport(const InstallerReport& r, std::ostream& out) {
@@ -134,7 +145,8 @@ void PrintJsonReport(const InstallerReport& r, std::ostream& out) {
 }
 
 void PrintJsonError(const std::filesystem::path& path, const std::string& error, std::ostream& out) {
-  out << json::serialize(json::object{{"file", path.u8string()}, {"error", error}}) << '\n';
+  out << json::serialize(json::object{{"file", path.u8string()}, {"error", error}, {"warnings", json::array()}})
+      << '\n';
 }
 
 }  // namespace sfxpack

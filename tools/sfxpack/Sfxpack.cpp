@@ -1,5 +1,6 @@
 #include "Sfxpack.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <exception>
 
@@ -12,6 +13,7 @@
 #include "StubSearch.h"
 #include "Tag.h"
 #include "Verify.h"
+#include "Warnings.h"
 
 namespace sfxpack {
 namespace {
@@ -22,11 +24,11 @@ int Inspect(const InspectOptions& options, std::ostream& out, std::ostream& err)
   InstallerReport report;
   try {
     report = ReadInstaller(options.file);
-  } catch (const ExamineError& e) {
+    if (options.list) ListItems(options.file, report);
+  } catch (const std::exception& e) {
     if (options.json) PrintJsonError(options.file, e.what(), out);
     throw;
   }
-  if (options.list) ListItems(options.file, report);
   if (options.json)
     PrintJsonReport(report, out);
   else
@@ -57,14 +59,25 @@ int Verify(const std::filesystem::path& file, std::ostream& out, std::ostream& e
   return 0;
 }
 
+// With --json one object on stdout, failures included; with --quiet the
+// warnings that fail a strict build are shown all the same.
 int Build(BuildOptions options, std::ostream& out, std::ostream& err) {
-  if (options.stub.empty()) options.stub = RequireStub(options.arch.value_or("x86"), StubFolders());
   std::ostream none(nullptr);  // --quiet: notes and warnings go nowhere
-  const BuildResult result = BuildInstaller(options, options.quiet ? none : err);
+  std::ostream& notes = options.quiet ? none : err;
+  Warnings warnings(notes);
+  std::uint64_t size = 0;
+  try {
+    if (options.stub.empty()) options.stub = RequireStub(options.arch.value_or("x86"), StubFolders());
+    size = BuildInstaller(options, warnings, notes);
+  } catch (const std::exception& e) {
+    if (options.json) PrintJsonBuildError(options.output, e.what(), warnings, out);
+    if (options.quiet && options.strict) warnings.PrintAll(err);
+    throw;
+  }
   if (options.json)
-    PrintJsonBuild(options.output, result, out);
+    PrintJsonBuild(options.output, size, warnings, out);
   else if (!options.quiet)
-    out << "sfxpack: wrote " << Quoted(options.output) << " (" << result.size << " bytes)\n";
+    out << "sfxpack: wrote " << Quoted(options.output) << " (" << size << " bytes)\n";
   return 0;
 }
 
@@ -105,6 +118,10 @@ int RunSfxpack(const std::vector<std::string>& args, std::ostream& out, std::ost
     err << "sfxpack: error: " << e.what() << '\n';
     return 3;
   } catch (const UsageError& e) {
+    // A script that asked for JSON gets its object, even for a command line
+    // that could not be read.
+    const auto end = std::find(args.begin(), args.end(), "--");
+    if (std::find(args.begin(), end, "--json") != end) PrintJsonError({}, e.what(), out);
     err << "sfxpack: error: " << e.what() << "\nRun \"sfxpack --help\" for usage.\n";
     return 2;
   } catch (const std::exception& e) {

@@ -5,6 +5,7 @@
 #include "Inspect.h"
 #include "StubImage.h"
 #include "core/payload/PayloadFormat.h"
+#include "core/pe/PeImage.h"
 #include "core/pe/ResourceSection.h"
 
 #ifdef _WIN32
@@ -36,6 +37,9 @@ fs::path ProgramPath() {
 // The FILEVERSION of the stub's version resource.
 std::string StubVersion(const fs::path& stub) {
   const std::vector<std::uint8_t> bytes = ReadFilePrefix(stub, payload::kBlockWindow, "stub");
+  kestlib::PeImage image;
+  if (kestlib::ParsePeImage(bytes.data(), bytes.size(), image) != kestlib::PeError::None)
+    return "not a Windows program (PE image)";
   if (const auto resources = kestlib::ReadResources(bytes.data(), bytes.size()))
     for (const kestlib::Resource& resource : *resources)
       if (resource.type.name.empty() && resource.type.id == kestlib::kResourceTypeVersion)

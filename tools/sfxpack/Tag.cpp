@@ -27,8 +27,10 @@ forwarded::Values ValuesFor(const TagOptions& options, std::ostream& notes) {
   for (const auto& [name, value] : options.values) {
     if (!forwarded::IsUtf8(value)) throw PackError("the value of " + name + " is not UTF-8 text");
     const std::u16string wideName = Utf16FromUtf8(name), wideValue = Utf16FromUtf8(value);
+    if (!forwarded::IsForwardable(wideName, u""))
+      throw PackError("the name \"" + name + "\" is empty or holds \"=\" or a line break; the setup could not read it");
     if (!forwarded::IsForwardable(wideName, wideValue))
-      throw PackError("the value of " + name + " breaks a line; the setup could not read it");
+      throw PackError("the value of " + name + " breaks a line (a CR, LF or NUL); the setup could not read it");
     if (value.empty()) notes << "sfxpack: note: " << name << " has an empty value; the installer drops it\n";
     values[wideName] = wideValue;
   }
@@ -86,8 +88,10 @@ Tagged Prepare(const TagOptions& options, std::ostream& notes) {
     case forwarded::TagError::Malformed:
       throw PackError("the signature of " + Quoted(options.file) + " is malformed (its DER does not parse)");
     case forwarded::TagError::TextTooLong:
-      throw PackError("the values take more than " + std::to_string(forwarded::kTagTextLimit / 1024) +
-                      " KiB as a data block; a tag holds at most that");
+      throw PackError("the values take more than a tag holds: " + std::to_string(forwarded::kTagTextLimit) +
+                      " bytes as a data block, where each character of the names and values takes 2 bytes "
+                      "(UTF-16), so fewer than " + std::to_string(forwarded::kTagTextLimit / 2) +
+                      " characters in all");
   }
   for (const SignatureCheck& check : CheckSignatures(options.file, image, t.tableOffset, old))
     if (check.problem)

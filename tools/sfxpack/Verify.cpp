@@ -277,6 +277,7 @@ class Verifier {
     Warnings warnings(notes_);
     ReviewConfigLines(report_.configText, path_, warnings);
     if (paths) ReviewSetupFiles(report_.configText, *paths, warnings);
+    warnings.PrintHidden();
   }
 
   fs::path path_;
