@@ -13,13 +13,6 @@ namespace {
 using forwarded::Utf16FromUtf8;
 using forwarded::Utf8FromUtf16;
 
-kestlib::PeImage ParseImage(const std::vector<std::uint8_t>& bytes) {
-  kestlib::PeImage image;
-  if (kestlib::ParsePeImage(bytes.data(), bytes.size(), image) != kestlib::PeError::None)
-    throw PackError("the image is no longer a PE image");
-  return image;
-}
-
 std::vector<std::u16string> SlotNames(const std::vector<std::uint8_t>& bytes, const kestlib::PeImage& image) {
   std::vector<std::u16string> names = kestlib::ListResourceNames(
       bytes.data(), bytes.size(), image, kestlib::kResourceTypeRcdata);
@@ -42,7 +35,8 @@ void Row(std::ostream& out, const char* label) { out << std::left << std::setw(2
 }  // namespace
 
 void WriteSlots(StubImage& stub, const std::vector<std::pair<std::string, std::string>>& slots) {
-  const kestlib::PeImage image = ParseImage(stub.bytes);
+  // Slot values change bytes, never the structure the image describes.
+  const kestlib::PeImage& image = stub.image;
   const std::vector<std::u16string> names = SlotNames(stub.bytes, image);
   for (const auto& [name, value] : slots) {
     const std::u16string wide = Utf16FromUtf8(name);
@@ -82,7 +76,7 @@ std::vector<std::uint8_t> TrailingBlockFor(const std::string& text, const StubIm
     throw PackError("the trailing data block has " + std::to_string(block.size()) +
                     " bytes; the installer finds it only within the last " +
                     std::to_string(forwarded::kTrailingWindow));
-  const std::vector<std::u16string> slots = SlotNames(stub.bytes, ParseImage(stub.bytes));
+  const std::vector<std::u16string> slots = SlotNames(stub.bytes, stub.image);
   if (!slots.empty())
     notes << "sfxpack: note: the stub has data slots (" << JoinNames(slots)
           << "); the installer forwards them and not the trailing data block\n";
@@ -97,9 +91,8 @@ void RequireTrailingWindow(std::uint64_t fileSize) {
 }
 
 ForwardedReport ReadForwarded(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes,
-                              std::uint64_t fileSize) {
+                              const kestlib::PeImage& image, std::uint64_t fileSize) {
   ForwardedReport report;
-  const kestlib::PeImage image = ParseImage(bytes);
   for (std::u16string& name : SlotNames(bytes, image)) {
     const auto slot = kestlib::LocateResource(bytes.data(), bytes.size(), image,
                                               kestlib::kResourceTypeRcdata, name);

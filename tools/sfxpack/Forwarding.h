@@ -38,9 +38,10 @@ struct ForwardedReport {
   forwarded::Values tagValues;
 };
 
-// What the installer at path would forward: bytes are its first bytes.
-ForwardedReport ReadForwarded(const std::filesystem::path& path,
-                              const std::vector<std::uint8_t>& bytes, std::uint64_t fileSize);
+// What the installer at path would forward: bytes are its first bytes,
+// image their PE image.
+ForwardedReport ReadForwarded(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes,
+                              const kestlib::PeImage& image, std::uint64_t fileSize);
 
 void PrintForwarded(const ForwardedReport& report, std::ostream& out);
 

@@ -120,7 +120,7 @@ InstallerReport ReadLayout(const std::filesystem::path& path) {
   r.archiveSignature = HasSignatureAt(bytes, r.archiveOffset);
   r.verifyValue = ReadVerifyValue(bytes, image);
   r.configText = payload::DecipherBlock(bytes.data() + block->offset, block->length);
-  r.forwarded = ReadForwarded(path, bytes, r.fileSize);
+  r.forwarded = ReadForwarded(path, bytes, image, r.fileSize);
   r.signatures = ReadSignatures(path, image, r.certificate, r.fileSize);
   ReadBranding(bytes, r);
   r.lzma2Blocks = CountBlocks(path, r);

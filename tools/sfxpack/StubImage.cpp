@@ -34,10 +34,8 @@ void RefuseBytesBehindImage(const std::filesystem::path& path, const kestlib::Pe
                   ": use the bare stub");
 }
 
-std::size_t LocateVerify(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
-  kestlib::PeImage image;
-  if (kestlib::ParsePeImage(bytes.data(), bytes.size(), image) != kestlib::PeError::None)
-    throw PackError("stub " + Quoted(path) + " is no longer a PE image after its resources were rewritten");
+std::size_t LocateVerify(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes,
+                         const kestlib::PeImage& image) {
   const auto verify = kestlib::LocateResource(bytes.data(), bytes.size(), image, kestlib::kResourceTypeRcdata,
                                               kVerifyName);
   if (!verify)
@@ -84,7 +82,7 @@ StubImage LoadStub(const std::filesystem::path& path) {
   const std::uint8_t* data = stub.bytes.data();
   const std::size_t size = stub.bytes.size();
 
-  kestlib::PeImage image;
+  kestlib::PeImage& image = stub.image;
   const kestlib::PeError error = kestlib::ParsePeImage(data, size, image);
   if (error != kestlib::PeError::None)
     throw PackError("stub " + Quoted(path) + " is not a Windows program (PE image): " +
@@ -111,7 +109,7 @@ StubImage LoadStub(const std::filesystem::path& path) {
                     "find its configuration behind it");
 
   stub.architecture = *StubArchitecture(image);
-  stub.verifyOffset = LocateVerify(path, stub.bytes);
+  stub.verifyOffset = LocateVerify(path, stub.bytes, image);
   stub.checksumOffset = image.optionalHeader + kestlib::kChecksumFieldOffset;
   std::fill_n(stub.bytes.begin() + static_cast<std::ptrdiff_t>(stub.checksumOffset), 4, 0);
   return stub;
@@ -124,8 +122,12 @@ void ReplaceStubImage(StubImage& stub, std::vector<std::uint8_t> bytes,
   if (const auto marker = payload::FindAnyMarker(bytes.data(), bytes.size()))
     throw PackError("the branding of stub " + Quoted(path) + " puts a payload marker into its resources (offset " +
                     std::to_string(*marker) + "); the installer would take it for its configuration");
-  const std::size_t verifyOffset = LocateVerify(path, bytes);
+  kestlib::PeImage image;
+  if (kestlib::ParsePeImage(bytes.data(), bytes.size(), image) != kestlib::PeError::None)
+    throw PackError("stub " + Quoted(path) + " is no longer a PE image after its resources were rewritten");
+  const std::size_t verifyOffset = LocateVerify(path, bytes, image);
   stub.bytes = std::move(bytes);
+  stub.image = std::move(image);
   stub.verifyOffset = verifyOffset;
   std::fill_n(stub.bytes.begin() + static_cast<std::ptrdiff_t>(stub.checksumOffset), 4, 0);
 }

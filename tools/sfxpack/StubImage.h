@@ -29,6 +29,7 @@ const StubKind* FindStubKind(const std::string& architecture);
 
 struct StubImage {
   std::vector<std::uint8_t> bytes;  // the whole image, which is the whole file
+  kestlib::PeImage image;           // of bytes, parsed once when they were taken
   std::string architecture;         // a StubKind's
   std::size_t verifyOffset = 0;     // file offset of the _HLV_VERIFY data
   std::size_t checksumOffset = 0;   // of the PE checksum, kept zero until the file is written
@@ -48,8 +49,8 @@ std::string ImageKind(const kestlib::PeImage& image);
 // marker inside, or bytes behind the image (such as a signature).
 StubImage LoadStub(const std::filesystem::path& path);
 
-// Takes the image with rewritten resources and finds _HLV_VERIFY in it
-// again; path names the stub in messages.
+// Takes the image with rewritten resources, parses it and finds
+// _HLV_VERIFY in it again; path names the stub in messages.
 void ReplaceStubImage(StubImage& stub, std::vector<std::uint8_t> bytes, const std::filesystem::path& path);
 
 // Stores the final size of the installer into the _HLV_VERIFY record.
