@@ -231,7 +231,7 @@ std::string MachineName(std::uint16_t machine) {
   switch (machine) {
     case kMachineI386: return "x86";
     case kMachineAmd64: return "x64";
-    case 0xAA64: return "ARM64";
+    case kMachineArm64: return "ARM64";
     case 0x1C4: return "ARM";
     case 0x200: return "IA-64";
   }
@@ -295,6 +295,24 @@ std::uint64_t ImageEnd(const PeImage& image) {
     if (s.rawSize != 0) end = std::max(end, std::uint64_t{s.rawOffset} + s.rawSize);
   }
   return end;
+}
+
+HybridCode FindHybridCode(const std::uint8_t* data, std::size_t size, const PeImage& image) {
+  // In the 64-bit load configuration: its own size first, and the address
+  // of the hybrid metadata at this offset.
+  constexpr unsigned kDirectoryLoadConfig = 10;
+  constexpr std::uint32_t kMetadataField = 200;
+  constexpr std::uint32_t kMetadataEnd = kMetadataField + 8;
+  if (image.magic != kPe32PlusMagic) return HybridCode::None;
+  const DataDirectory config = GetDirectory(image, kDirectoryLoadConfig);
+  if (config.address == 0 || config.size < kMetadataEnd) return HybridCode::None;
+  const auto offset = RvaToOffset(image, config.address, kMetadataEnd);
+  const Bytes b{data, size};
+  if (!offset || !b.Has(*offset, kMetadataEnd) || b.U32(*offset) < kMetadataEnd) return HybridCode::None;
+  if (b.U32(*offset + kMetadataField) == 0 && b.U32(*offset + kMetadataField + 4) == 0) return HybridCode::None;
+  if (image.machine == kMachineAmd64) return HybridCode::Arm64EC;
+  if (image.machine == kMachineArm64) return HybridCode::Arm64X;
+  return HybridCode::None;
 }
 
 DataDirectory GetDirectory(const PeImage& image, unsigned index) {

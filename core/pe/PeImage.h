@@ -18,6 +18,7 @@ inline constexpr std::uint16_t kPe32Magic = 0x10B;
 inline constexpr std::uint16_t kPe32PlusMagic = 0x20B;
 inline constexpr std::uint16_t kMachineI386 = 0x14C;
 inline constexpr std::uint16_t kMachineAmd64 = 0x8664;
+inline constexpr std::uint16_t kMachineArm64 = 0xAA64;
 inline constexpr unsigned kDirectoryResource = 2;
 inline constexpr unsigned kDirectorySecurity = 4;
 inline constexpr unsigned kDirectoryBaseRelocation = 5;
@@ -76,6 +77,14 @@ struct PeImage {
 // headers): where anything appended to the image begins. 64-bit, since the
 // sums of hostile 32-bit fields may exceed 32 bits.
 std::uint64_t ImageEnd(const PeImage& image);
+
+// Whether an image carries ARM64EC code, told by the hybrid metadata its
+// load configuration names: an ARM64EC image (machine x64) or an ARM64X
+// image (ARM64 and ARM64EC in one, machine ARM64). A configuration that
+// does not lie in the bytes, or is too short to name the metadata, names
+// none.
+enum class HybridCode { None, Arm64EC, Arm64X };
+HybridCode FindHybridCode(const std::uint8_t* data, std::size_t size, const PeImage& image);
 
 // The data directory at index, or an empty one when the image has fewer.
 DataDirectory GetDirectory(const PeImage& image, unsigned index);

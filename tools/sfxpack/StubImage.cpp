@@ -7,7 +7,6 @@
 #include "Errors.h"
 #include "FileIo.h"
 #include "core/payload/PayloadFormat.h"
-#include "core/pe/HybridCode.h"
 #include "core/pe/PeChecksum.h"
 #include "core/pe/PeImage.h"
 
